@@ -1,0 +1,88 @@
+// Public interface of the bndry module: support routines (fatal errors,
+// checked allocation, files, console readers, printers, time stamps) and
+// binomial arithmetic.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+/// The largest maximum sample size K: the binomial tables and the boundary hold stages 1..255.
+inline constexpr int kMaxStages = 255;
+
+// ---- Support routines -------------------------------------------------------
+
+/// Flushes standard output, prints the formatted message there and ends the process with status 2.
+[[noreturn]] void eprintf(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+/// Allocates n bytes; on failure prints "malloc of N bytes failed:" and ends with status 2.
+void *emalloc(std::size_t n);
+
+/// Resizes block p (or allocates when p is null) to n bytes; ends with status 2 on failure.
+void *erealloc(void *p, std::size_t n);
+
+/// Opens a file; on failure reports the system's reason on standard error and returns null.
+std::FILE *open_file(const char *name, const char *mode);
+
+/// Closes fp (null is allowed and gives 0); reports "Close failed: reason" on a failed close.
+int close_file(std::FILE *fp);
+
+/// Prints x[lo..hi] one element a line as "label[i] = x \n", or "label[] is empty".
+void vec_print(std::FILE *fp, const double *x, int lo, int hi, const char *label);
+
+/// Prints x[lo..hi] one element a line as "label[i] = x \n", or "label[] is empty".
+void ivec_print(std::FILE *fp, const int *x, int lo, int hi, const char *label);
+
+/// Reads one int; ends the process with status 1 on end of input or text that is not a number.
+int int_read(std::FILE *fp);
+
+/// Reads one double; ends the process with status 1 on end of input or text that is not a number.
+double dbl_read(std::FILE *fp);
+
+/// Prints the program label and the CPU time between two millisecond clock readings.
+void printtime(std::FILE *fp, const char *label, int t0, int t1);
+
+/// Prints "Date and time: " and the local time in asctime form.
+void printdatetime(std::FILE *fp);
+
+/// Releases a block obtained from emalloc or erealloc.
+struct FreeDeleter {
+  void operator()(void *p) const noexcept { std::free(p); }
+};
+
+/// A working buffer from the checked allocator, released when it goes out of scope.
+template <class T>
+using CheckedBuffer = std::unique_ptr<T[], FreeDeleter>;
+
+/// Allocates n elements of T (uninitialised) through emalloc.
+template <class T>
+CheckedBuffer<T> checked_buffer(std::size_t n) {
+  return CheckedBuffer<T>(static_cast<T *>(emalloc(n * sizeof(T))));
+}
+
+// ---- Binomial arithmetic ----------------------------------------------------
+
+/// ln n! for 0 <= n <= 255, NaN otherwise.
+double ilfact(int n);
+
+/// ln Gamma(n) = ln (n-1)! for 1 <= n <= 256, NaN otherwise.
+double ilgamma(int n);
+
+/// P(Y = y) for Y ~ Binomial(n, p), with exact answers at p = 0, p = 1 and n = 0.
+double bin_pdf(int y, int n, double p);
+
+/// ln P(Y = y) for Y ~ Binomial(n, p), following the special cases of bin_pdf.
+double bin_log_pdf(int y, int n, double p);
+
+/// Fills row[0..n] with the Binomial(n, p) probabilities; 1 (row untouched) for invalid n or p.
+int bin_pdf_vec(double row[], int n, double p);
+
+/// Fills row[0..n] with the tail probabilities P(Y >= k); 1 (row untouched) for invalid n or p.
+int bin_srv_vec(double row[], int n, double p);
+
+/// ln(x / (1 - x)).
+double logit(double x);
+
+/// 1 / (exp(-x) + 1), the inverse of logit.
+double alogit(double x);

@@ -1,0 +1,140 @@
+// Support routines: fatal errors, checked allocation, files, console
+// readers, vector printers and time stamps.
+#include "bndry/bndry.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+
+void eprintf(const char *format, ...) {
+  std::fflush(stdout);
+  std::va_list args;
+  va_start(args, format);
+  std::vfprintf(stdout, format, args);
+  va_end(args);
+  std::exit(2);
+}
+
+void *emalloc(std::size_t n) {
+  // A request for 0 bytes asks for 1, so that a null result always means failure.
+  void *p = std::malloc(n == 0 ? 1 : n);
+  if (p == nullptr) eprintf("malloc of %zu bytes failed:", n);
+  return p;
+}
+
+void *erealloc(void *p, std::size_t n) {
+  void *q = std::realloc(p, n == 0 ? 1 : n);
+  if (q == nullptr) eprintf("realloc of %zu bytes failed:", n);
+  return q;
+}
+
+std::FILE *open_file(const char *name, const char *mode) {
+  errno = 0;
+  std::FILE *fp = std::fopen(name, mode);
+  if (fp == nullptr)
+    std::fprintf(stderr, "Open of %s with mode=%s failed: %s\n", name, mode, std::strerror(errno));
+  return fp;
+}
+
+int close_file(std::FILE *fp) {
+  if (fp == nullptr) return 0;
+  errno = 0;
+  int result = std::fclose(fp);
+  if (result == EOF) std::perror("Close failed");
+  return result;
+}
+
+void vec_print(std::FILE *fp, const double *x, int lo, int hi, const char *label) {
+  if (lo > hi) {
+    std::fprintf(fp, "%s[] is empty\n", label);
+    return;
+  }
+  for (int i = lo; i <= hi; ++i) std::fprintf(fp, "%s[%d] = %g \n", label, i, x[i]);
+}
+
+void ivec_print(std::FILE *fp, const int *x, int lo, int hi, const char *label) {
+  if (lo > hi) {
+    std::fprintf(fp, "%s[] is empty\n", label);
+    return;
+  }
+  for (int i = lo; i <= hi; ++i) std::fprintf(fp, "%s[%d] = %d \n", label, i, x[i]);
+}
+
+namespace {
+
+enum class ReadOutcome { kValue, kEndOfInput, kNotANumber };
+
+[[noreturn]] void read_failure(const char *reader, ReadOutcome outcome) {
+  std::printf("%s: %s\n", reader,
+              outcome == ReadOutcome::kEndOfInput ? "end of file error." : "input error.");
+  std::exit(1);
+}
+
+// Reads a decimal integer as "%d" does (white space, an optional sign, digits),
+// but saturates at INT_MIN and INT_MAX instead of overflowing: a number too large
+// for an int is read as the nearest int, which every range check then rejects.
+ReadOutcome scan_int(std::FILE *fp, int *value) {
+  int c;
+  do c = std::getc(fp);
+  while (c != EOF && std::isspace(c));
+  if (c == EOF) return ReadOutcome::kEndOfInput;
+
+  bool negative = false;
+  if (c == '+' || c == '-') {
+    negative = c == '-';
+    c = std::getc(fp);
+  }
+  if (c == EOF || !std::isdigit(c)) {
+    if (c != EOF) std::ungetc(c, fp);
+    return ReadOutcome::kNotANumber;
+  }
+  // Accumulate the magnitude, stopping the growth just beyond the int range.
+  constexpr long long kCap = static_cast<long long>(INT_MAX) + 1;
+  long long magnitude = 0;
+  for (; c != EOF && std::isdigit(c); c = std::getc(fp)) {
+    if (magnitude < kCap) magnitude = magnitude * 10 + (c - '0');
+  }
+  if (c != EOF) std::ungetc(c, fp);
+  if (magnitude > kCap) magnitude = kCap;
+  long long signed_value = negative ? -magnitude : magnitude;
+  if (signed_value > INT_MAX) signed_value = INT_MAX;
+  *value = static_cast<int>(signed_value);
+  return ReadOutcome::kValue;
+}
+
+}  // namespace
+
+int int_read(std::FILE *fp) {
+  int value = 0;
+  ReadOutcome outcome = scan_int(fp, &value);
+  if (outcome != ReadOutcome::kValue) read_failure("int_read", outcome);
+  return value;
+}
+
+double dbl_read(std::FILE *fp) {
+  double value = 0.0;
+  int converted = std::fscanf(fp, "%lf", &value);
+  if (converted == 1) return value;
+  read_failure("dbl_read", converted == EOF ? ReadOutcome::kEndOfInput : ReadOutcome::kNotANumber);
+}
+
+void printtime(std::FILE *fp, const char *label, int t0, int t1) {
+  std::fprintf(fp, "Program: %s\n", label);
+  std::fprintf(fp, "CPU time: ");
+  // The difference is formed in a wider type so that no pair of readings overflows.
+  double x = static_cast<double>(static_cast<long long>(t1) - t0) / 1000;
+  if (x < 1.0)
+    std::fprintf(fp, "%g milliseconds\n", x * 1000);
+  else
+    std::fprintf(fp, "%g seconds\n", x);
+}
+
+void printdatetime(std::FILE *fp) {
+  std::time_t now = std::time(nullptr);
+  const std::tm *local = std::localtime(&now);
+  if (local == nullptr) return;
+  std::fprintf(fp, "Date and time: %s\n", std::asctime(local));
+}
