@@ -72,12 +72,14 @@ namespace {
 // Fills row[0..n] outward from the rounded mean m with the ratio
 // P(i+1)/P(i) = ((n - i) r) / (i + 1), r = p / (1 - p).
 void fill_row_from_mean(double row[], int n, double p) {
-  double np = n * p;
-  double shifted = np + 0.5;
-  // The mean is clamped into 0..n so that nothing outside row[0..n] is written
-  // even for arguments the callers never pass (a NaN or out-of-range p).
-  int m = shifted >= 0.0 ? static_cast<int>(std::fmin(shifted, static_cast<double>(n))) : 0;
-  if (m > n) m = n;
+  // m = trunc(n p + 0.5), kept within 0..n; the bounds also keep arguments the
+  // callers never pass (p outside [0, 1], or NaN) from writing outside row[0..n].
+  double shifted = n * p + 0.5;
+  int m = 0;
+  if (shifted >= n)
+    m = n;
+  else if (shifted >= 0.0)
+    m = static_cast<int>(shifted);
   double r = p / (1.0 - p);
   row[m] = bin_pdf(m, n, p);
   for (int i = m; i < n; ++i) {
