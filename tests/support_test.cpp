@@ -1,5 +1,6 @@
 // Support routines: printers, readers, files, time stamps and the fatal paths.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cmath>
