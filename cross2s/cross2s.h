@@ -1,9 +1,16 @@
 // Public interface of the cross2s module: the crossing engine, which turns
 // an event probability and a pair of boundaries into probabilities of
-// stopping at each stage, and the label naming how it does so.
+// stopping at each stage; the exact forward recursion that computes the
+// same probabilities without simulation; and the module's vector routines.
+//
+// Boundaries are int arrays indexed by stage 1..K (element 0 is not read).
+// An upper boundary value is the smallest cumulative event count that stops
+// the trial at that stage; a lower boundary value is the largest count that
+// stops it, and -1 means no lower stop. Probability vectors are double
+// arrays of K+1 elements indexed 0..K.
 //
 // The engine is chosen at link time: each program links exactly one engine
-// source, which defines method_name (and the crossing routines).
+// source, which defines method_name and CrossingProb.
 #pragma once
 
 /// The label of the crossing engine linked into this program, e.g. "Simulation-based".
@@ -11,3 +18,67 @@ extern const char *const method_name;
 
 /// Returns method_name.
 const char *method();
+
+// ---- Crossing probabilities -------------------------------------------------
+
+/// Probabilities of stopping at the lower (lo_prob[1..K]) or upper (up_prob[1..K]) boundary at each stage and
+/// of ending with each count (end_prob[0..K]), from the engine linked into the program. Returns 0, or the
+/// code 1..7 of the first violated input rule (THETA in (0,1); K >= 1; lower[1] <= 0; upper[1] >= 1; lower
+/// non-decreasing; upper non-decreasing; lower[i] < upper[i]), in which case nothing is written and no
+/// deviate is drawn.
+int CrossingProb(double lo_prob[], double up_prob[], double end_prob[], double THETA, int K,
+                 const int lower[], const int upper[]);
+
+/// The same probabilities as CrossingProb, computed exactly by a forward recursion over (stage, count); the
+/// same validation and codes. Draws no random deviate.
+int ExactCrossingProb(double lo_prob[], double up_prob[], double end_prob[], double THETA, int K,
+                      const int lower[], const int upper[]);
+
+// ---- Vector arithmetic over the inclusive index range lo..hi -------------------
+// Nothing is read or written when lo > hi. Element-wise routines read element i of
+// their inputs before writing element i of z, so z may be one of the inputs.
+
+/// x[lo] + ... + x[hi], accumulated in extended precision; 0 for an empty range.
+double array_sum(const double x[], int lo, int hi);
+
+/// cum[i] = x[lo] + ... + x[i] (cum may be x); returns the total, 0 for an empty range.
+double array_csum(double cum[], const double x[], int lo, int hi);
+
+/// The sum of x[i] * y[i], accumulated in extended precision; 0 for an empty range.
+double array_dot(const double x[], const double y[], int lo, int hi);
+
+/// z[i] = x[i] + y[i].
+void array_plus(double z[], const double x[], const double y[], int lo, int hi);
+
+/// z[i] = x[i] - y[i].
+void array_minus(double z[], const double x[], const double y[], int lo, int hi);
+
+/// z[i] = x[i] * y[i].
+void array_mul(double z[], const double x[], const double y[], int lo, int hi);
+
+/// z[i] = x[i] / y[i].
+void array_div(double z[], const double x[], const double y[], int lo, int hi);
+
+/// z[i] = x[i] + c.
+void array_plusc(double z[], const double x[], double c, int lo, int hi);
+
+/// z[i] = x[i] * c.
+void array_mulc(double z[], const double x[], double c, int lo, int hi);
+
+// ---- A pair of correlated binary outcomes -------------------------------------
+
+/// Parameters of a pair of binary outcomes with P(first = 1) = p1, P(second = 1) = p2 and odds ratio psi.
+struct BinaryPairParameters {
+  double reserved;  // not read by cond_mv
+  double p1;
+  double p2;
+  double psi;
+};
+
+/// For i = 0..K: mean and variance of the second outcome's proportion among n[i] subjects, given that x[i] of
+/// them had the first outcome. Returns 0.
+int cond_mv(double mean[], double var[], const double x[], const double n[], int K,
+            const BinaryPairParameters *par);
+
+/// The correlation of a pair of binary outcomes with probabilities p1, p2 and odds ratio psi.
+double psi2cor(double p1, double p2, double psi);

@@ -1,4 +1,13 @@
-// The simulation engine: crossing probabilities estimated from simulated trials.
-#include "cross2s/cross2s.h"
+// The simulation engine: crossing probabilities estimated from 1,000,000
+// simulated trials drawn from the program's single random stream.
+#include "cross2s/cross2s_internal.h"
 
 const char *const method_name = "Simulation-based";
+
+int CrossingProb(double lo_prob[], double up_prob[], double end_prob[], double THETA, int K,
+                 const int lower[], const int upper[]) {
+  int code = check_crossing_input(THETA, K, lower, upper);
+  if (code != 0) return code;
+  proceed(lo_prob, up_prob, end_prob, THETA, K, lower, upper);
+  return 0;
+}
