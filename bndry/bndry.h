@@ -86,3 +86,17 @@ double logit(double x);
 
 /// 1 / (exp(-x) + 1), the inverse of logit.
 double alogit(double x);
+
+// ---- Candidate levels and the boundary search --------------------------------
+
+/// For k = 0..n-2 in order: v[k] = (v[k+1] + v[k]) * 0.5, each the midpoint of two neighbours as they stood.
+void midpoints(double v[], int n);
+
+/// Writes b[1..K]: one more than the largest count j whose upper tail under THETA exceeds level (0 at every
+/// stage for a level of 1 or more). Returns 0; 1 (b untouched) for K outside 1..255 or THETA outside [0,1].
+int GetPointwiseBndry(int b[], int K, double level, double THETA);
+
+/// Finds the Pocock-type upper boundary for K, THETA and PHI: writes b[1..K], the level pair alpha (the level
+/// in force, the next candidate) and the estimated hitting probability PHIstar. Returns 0, or a failure code
+/// (1 for K or THETA out of range, else the code of CrossingProb) with nothing written.
+int FindBndry(int b[], double alpha[2], double *PHIstar, int K, double THETA, double PHI);

@@ -26,3 +26,40 @@ int init_bin2(double row[], double p, int n);
 
 /// Fills rows 1..m of prob and surv for THETA unless already valid; 1 for m or THETA out of range.
 int init_bin(double prob[][kTableSize], double surv[][kTableSize], double THETA, int m);
+
+// ---- Candidate levels --------------------------------------------------------
+
+/// The candidate levels alpha_val[0..alpha_n-1]; null when the list is empty.
+extern double *alpha_val;
+
+/// Capacity of alpha_val in entries; 0 when the list is empty.
+extern int alpha_siz;
+
+/// Number of candidate levels in use.
+extern int alpha_n;
+
+/// The first Shell sort increment (1, 4, 13, 40, ...) for n entries: the first greater than (n-1)/9.
+int shell_sort_first_increment(int n);
+
+/// Sorts v[0..n-1] into ascending order by Shell sort with the increments 1, 4, 13, 40, ...
+void shell_sort(double v[], int n);
+
+/// Appends the candidate levels for PHI and stages 1..K to the (empty) list, from the tails in bin_surv.
+void FindAlpha(double PHI, int K);
+
+/// Frees the candidate list and leaves it empty.
+void release_candidates();
+
+// ---- The level search ---------------------------------------------------------
+
+/// Writes lower[1..K] = -1 (no lower stop); returns K+1 (1 when K < 1).
+int init_lb(int lower[], int K);
+
+/// The estimated probability of hitting the boundary of level, built into upper: 0 for level <= 0, 1 for
+/// level >= 1 without simulating; NaN with *err set to the failure code when the boundary or simulation
+/// fails.
+double p_hit_upper(int *err, const int lower[], int upper[], int K, double THETA, double level);
+
+/// Bisects the (non-empty) candidate list for the largest level whose estimate is at most PHI; writes alpha
+/// and PHIstar. Returns 0 or the failure code of the first estimate that failed (nothing written).
+int SolveAlpha(double alpha[2], double *PHIstar, int K, double THETA, double PHI);
