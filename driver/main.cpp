@@ -2,6 +2,7 @@
 // binary outcome after every patient.
 #include <cstdio>
 
+#include "bndry/bndry.h"
 #include "driver/driver.h"
 
 int main(int /*argc*/, char ** /*argv*/) {
@@ -12,6 +13,26 @@ int main(int /*argc*/, char ** /*argv*/) {
   double THETA = 0.0;
   double PHI = 0.0;
   ReadData(&K, &THETA, &PHI);
+  std::printf("\n");
+
+  int upper[kMaxStages + 1];
+  double alpha[2];
+  double PHIstar = 0.0;
+  if (FindBndry(upper, alpha, &PHIstar, K, THETA, PHI) != 0) {
+    std::printf("Internal processing error\n");
+    std::printf("Please report this error and the input parameters to the author\n");
+    return 1;
+  }
+
+  std::printf("K     = %d \n", K);
+  std::printf("THETA = %g \n", THETA);
+  std::printf("PHI   = %g \n", PHI);
+  std::printf("PHI*  = %g ", PHIstar);
+  std::printf("= the actual probability of hitting the upper boundary\n");
+  std::printf("ALPHA = %g ", alpha[0]);
+  std::printf("= the pointwise stopping probability\n");
+  std::printf("\nThe upper boundary is:\n");
+  ivec_print(stdout, upper, 1, K, "b");
   std::printf("\n");
   return 0;
 }

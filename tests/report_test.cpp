@@ -1,0 +1,125 @@
+// The report after the dialogue, checked on the built program: its layout,
+// and the boundary and PHI* against the exact hitting probability.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/crossing_check.h"
+#include "tests/dialogue_text.h"
+#include "tests/program_runner.h"
+
+namespace {
+
+ProgramRun run_contmon(const std::string &input) {
+  ScratchDirectory dir;
+  return run_program(CONTMON_EXE, input, dir.path());
+}
+
+std::vector<std::string> lines_of(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The number between prefix and suffix of line; fails the test if the line has another form.
+double number_between(const std::string &line, const std::string &prefix, const std::string &suffix) {
+  EXPECT_EQ(line.substr(0, prefix.size()), prefix) << line;
+  EXPECT_GE(line.size(), prefix.size() + suffix.size()) << line;
+  EXPECT_EQ(line.substr(line.size() - std::min(line.size(), suffix.size())), suffix) << line;
+  return std::strtod(line.c_str() + std::min(line.size(), prefix.size()), nullptr);
+}
+
+struct Report {
+  double PHIstar = -1.0;
+  double ALPHA = -1.0;
+  std::vector<int> b;  // indexed 1..K
+};
+
+// Checks the layout of the report for K, THETA and PHI as typed, and reads its numbers.
+Report read_report(const ProgramRun &run, int K, const std::string &THETA, const std::string &PHI) {
+  Report r;
+  const std::string head = kDialogue + "\n";
+  EXPECT_EQ(run.out.substr(0, head.size()), head);
+  std::vector<std::string> lines = lines_of(run.out.substr(std::min(head.size(), run.out.size())));
+  EXPECT_GE(lines.size(), static_cast<std::size_t>(K + 8));
+  if (lines.size() < static_cast<std::size_t>(K + 8)) return r;
+
+  EXPECT_EQ(lines[0], "K     = " + std::to_string(K) + " ");
+  EXPECT_EQ(lines[1], "THETA = " + THETA + " ");
+  EXPECT_EQ(lines[2], "PHI   = " + PHI + " ");
+  r.PHIstar = number_between(lines[3], "PHI*  = ", " = the actual probability of hitting the upper boundary");
+  r.ALPHA = number_between(lines[4], "ALPHA = ", " = the pointwise stopping probability");
+  EXPECT_EQ(lines[5], "");
+  EXPECT_EQ(lines[6], "The upper boundary is:");
+  r.b.assign(K + 1, -1);
+  for (int i = 1; i <= K; ++i) {
+    const std::string prefix = "b[" + std::to_string(i) + "] = ";
+    r.b[i] = static_cast<int>(number_between(lines[6 + i], prefix, " "));
+    EXPECT_EQ(lines[6 + i], prefix + std::to_string(r.b[i]) + " ");
+  }
+  EXPECT_EQ(lines[7 + K], "");
+  return r;
+}
+
+double exact_hitting_probability(double THETA, int K, const std::vector<int> &b) {
+  CrossingResult exact = exact_crossing(THETA, K, std::vector<int>(K + 1, -1), b);
+  EXPECT_EQ(exact.code, 0);
+  double p = 0.0;
+  for (int k = 1; k <= K; ++k) p += exact.up[k];
+  return p;
+}
+
+TEST(Report, BoundaryMeetsPhiAndPhiStarEstimatesItsHittingProbability) {
+  ProgramRun run = run_contmon("10 0.3 0.05\n");
+  ASSERT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  Report r = read_report(run, 10, "0.3", "0.05");
+  ASSERT_EQ(r.b.size(), 11u);
+  for (int i = 1; i <= 10; ++i) {
+    EXPECT_GE(r.b[i], 1);
+    EXPECT_LE(r.b[i], i + 1);
+    if (i > 1) {
+      EXPECT_GE(r.b[i], r.b[i - 1]);
+    }
+  }
+  EXPECT_GT(r.ALPHA, 0.0);
+  EXPECT_LT(r.ALPHA, 0.05);
+  double exact = exact_hitting_probability(0.3, 10, r.b);
+  EXPECT_LE(exact, 0.05 + five_standard_errors(exact));
+  EXPECT_NEAR(r.PHIstar, exact, five_standard_errors(exact) + 1e-6);  // + the rounding of "%g"
+  EXPECT_LE(r.PHIstar, 0.05);
+}
+
+TEST(Report, SingleStage) {
+  // Candidates 0.75 and 1: the level 0.75 stops on the first event, with probability 1/2.
+  ProgramRun run = run_contmon("1 0.5 0.9\n");
+  ASSERT_EQ(run.status, 0);
+  Report r = read_report(run, 1, "0.5", "0.9");
+  EXPECT_EQ(r.ALPHA, 0.75);
+  EXPECT_EQ(r.b, (std::vector<int>{-1, 1}));
+  EXPECT_NEAR(r.PHIstar, 0.5, five_standard_errors(0.5) + 1e-6);
+}
+
+TEST(Report, NoAcceptableLevelReportsZerosAndAnUnreachableBoundary) {
+  // K = 2, THETA = 0.5: the only candidate stops with probability 1/4 > PHI.
+  ProgramRun run = run_contmon("2 0.5 0.1\n");
+  ASSERT_EQ(run.status, 0);
+  Report r = read_report(run, 2, "0.5", "0.1");
+  EXPECT_EQ(r.PHIstar, 0.0);
+  EXPECT_EQ(r.ALPHA, 0.0);
+  EXPECT_EQ(r.b, (std::vector<int>{-1, 2, 3}));
+}
+
+TEST(Report, SameInputPrintsTheSameBytes) {
+  ProgramRun first = run_contmon("12 0.25 0.1\n");
+  ProgramRun second = run_contmon("12 0.25 0.1\n");
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(first.out, second.out);
+  EXPECT_EQ(first.err, second.err);
+}
+
+}  // namespace
