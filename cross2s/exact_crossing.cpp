@@ -22,7 +22,7 @@ int ExactCrossingProb(double lo_prob[], double up_prob[], double end_prob[], dou
 
     // The upper test comes first; for valid boundaries the two stopping sets are disjoint.
     double up = 0.0;
-    for (int y = upper[k] < 0 ? 0 : upper[k]; y <= k; ++y) {
+    for (int y = upper[k]; y <= k; ++y) {  // upper[k] >= 1 after validation
       up += going[y];
       going[y] = 0.0;
     }
