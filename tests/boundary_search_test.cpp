@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LevelCase{"LevelOneStopsAlways", 0.5, 3, 1.0, {0, 0, 0}},
                     LevelCase{"LevelAboveOneStopsAlways", 0.5, 2, 1.5, {0, 0}},
                     LevelCase{"JustBelowOne", 0.5, 3, std::nextafter(1.0, 0.0), {1, 1, 1}}),
-    [](const testing::TestParamInfo<LevelCase> &info) { return std::string(info.param.name); });
+    case_name<LevelCase>);
 
 TEST(GetPointwiseBndry, RejectsStageCountAndEventProbabilityOutOfRange) {
   std::vector<int> b(300, -7);

@@ -8,6 +8,7 @@
 
 #include "bndry/bndry.h"
 #include "bndry/bndry_internal.h"
+#include "tests/case_name.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CandidateCase{"OneStageSingleValue", 0.5, 0.4, 1, {0.5}},
                     CandidateCase{"OneStageMidpointReachesPhi", 0.5, 0.6, 1, {0.75}},
                     CandidateCase{"OneStageBothKept", 0.5, 0.8, 1, {0.75, 1.0}}),
-    [](const testing::TestParamInfo<CandidateCase> &info) { return std::string(info.param.name); });
+    case_name<CandidateCase>);
 
 TEST(FindAlpha, ListIsStrictlyIncreasingMidpointsOfDistinctTails) {
   const double THETA = 0.23, PHI = 0.1;

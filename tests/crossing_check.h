@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cross2s/cross2s.h"
+#include "tests/case_name.h"
 
 /// The three probability vectors of one crossing calculation and its return code.
 struct CrossingResult {
@@ -16,26 +17,43 @@ struct CrossingResult {
   std::vector<double> lo, up, end;
 };
 
-/// Boundaries are given as vectors indexed 1..K (element 0 unused).
-inline CrossingResult simulated_crossing(double THETA, int K, const std::vector<int> &lower,
-                                         const std::vector<int> &upper) {
+/// A crossing routine: CrossingProb or ExactCrossingProb.
+using CrossingRoutine = int (*)(double[], double[], double[], double, int, const int[], const int[]);
+
+/// Runs routine for boundaries given as vectors indexed 1..K (element 0 unused).
+inline CrossingResult run_crossing(CrossingRoutine routine, double THETA, int K,
+                                   const std::vector<int> &lower, const std::vector<int> &upper) {
   CrossingResult r;
   r.lo.assign(K + 1, -1.0);
   r.up.assign(K + 1, -1.0);
   r.end.assign(K + 1, -1.0);
-  r.code = CrossingProb(r.lo.data(), r.up.data(), r.end.data(), THETA, K, lower.data(), upper.data());
+  r.code = routine(r.lo.data(), r.up.data(), r.end.data(), THETA, K, lower.data(), upper.data());
   return r;
+}
+
+inline CrossingResult simulated_crossing(double THETA, int K, const std::vector<int> &lower,
+                                         const std::vector<int> &upper) {
+  return run_crossing(CrossingProb, THETA, K, lower, upper);
 }
 
 inline CrossingResult exact_crossing(double THETA, int K, const std::vector<int> &lower,
                                      const std::vector<int> &upper) {
-  CrossingResult r;
-  r.lo.assign(K + 1, -1.0);
-  r.up.assign(K + 1, -1.0);
-  r.end.assign(K + 1, -1.0);
-  r.code = ExactCrossingProb(r.lo.data(), r.up.data(), r.end.data(), THETA, K, lower.data(), upper.data());
-  return r;
+  return run_crossing(ExactCrossingProb, THETA, K, lower, upper);
 }
+
+/// A lower boundary of -1 at stages 0..K: the trial never stops below.
+inline std::vector<int> no_lower_boundary(int K) { return std::vector<int>(K + 1, -1); }
+
+/// An event probability, a number of stages and a pair of boundaries indexed 1..K, for tables of cases.
+struct BoundaryPair {
+  const char *name;
+  double THETA;
+  int K;
+  std::vector<int> lower;
+  std::vector<int> upper;
+};
+
+inline void PrintTo(const BoundaryPair &c, std::ostream *os) { *os << c.name; }
 
 /// Five standard errors of a proportion estimated from 1,000,000 trials, for the true value p.
 inline double five_standard_errors(double p) { return 5.0 * std::sqrt(p * (1.0 - p) / 1e6); }

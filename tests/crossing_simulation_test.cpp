@@ -91,21 +91,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ValidationCase{"MonotonicityTestedBeforeOverlap", 0.3, 3, {0, -1, 2, 2}, {0, 3, 2, 3}, 6},
                     ValidationCase{"NegativeLowerValue", 0.3, 1, {0, -3}, {0, 1}, 0},
                     ValidationCase{"SingleStageNothingToCompare", 0.3, 1, {0, 0}, {0, 5}, 0}),
-    [](const testing::TestParamInfo<ValidationCase> &info) { return std::string(info.param.name); });
+    case_name<ValidationCase>);
 
 // ---- Simulation against the exact recursion -----------------------------------
-
-struct BoundaryPair {
-  const char *name;
-  double THETA;
-  int K;
-  std::vector<int> lower;
-  std::vector<int> upper;
-};
-
-void PrintTo(const BoundaryPair &c, std::ostream *os) { *os << c.name; }
-
-std::vector<int> no_lower_boundary(int K) { return std::vector<int>(K + 1, -1); }
 
 std::vector<int> unreachable_upper_boundary(int K) {
   std::vector<int> b(K + 1);
@@ -161,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
         BoundaryPair{"SingleStageBothBoundaries", 0.3, 1, {0, 0}, {0, 1}},
         BoundaryPair{"SingleStageUpperOnly", 0.7, 1, {0, -1}, {0, 1}},
         BoundaryPair{"MaximumStages", 0.1, 255, no_lower_boundary(255), rising_upper_boundary(255, 3, 11)}),
-    [](const testing::TestParamInfo<BoundaryPair> &info) { return std::string(info.param.name); });
+    case_name<BoundaryPair>);
 
 TEST(CrossingProb, UnreachableUpperBoundaryPutsEveryTrialAtTheEnd) {
   const int K = 20;
@@ -210,9 +198,7 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, SimulationStream,
                                                       {0, -1, -1, -1, 0, 0, 0, 1, 1, 1, 2, 2, 3},
                                                       {0, 1, 3, 3, 3, 6, 6, 6, 6, 7, 7, 8, 8}},
                                          BoundaryPair{"SingleStage", 0.3, 1, {0, 0}, {0, 1}}),
-                         [](const testing::TestParamInfo<BoundaryPair> &info) {
-                           return std::string(info.param.name);
-                         });
+                         case_name<BoundaryPair>);
 
 TEST(CrossingProb, DeviateEqualToThetaIsAnEvent) {
   // With K = 1 and upper[1] = 1, trial i stops at the upper boundary exactly when

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tests/case_name.h"
 #include "tests/dialogue_text.h"
 #include "tests/program_runner.h"
 
@@ -70,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
         DialogueCase{"PhiNaN", "10 0.3 -nan\n", "ReadData: phi = -nan is outside (0,1)\n", 1},
         DialogueCase{"PhiIsALetter", "10 0.3 q\n", "dbl_read: input error.\n", 1},
         DialogueCase{"PhiMissing", "10 0.3", "dbl_read: end of file error.\n", 1}),
-    [](const testing::TestParamInfo<DialogueCase> &info) { return info.param.name; });
+    case_name<DialogueCase>);
 
 TEST(Dialogue, InputOnOneLineOrSeveralGivesTheSameRun) {
   ProgramRun one_line = run_contmon("10 0.3 0.05\n");

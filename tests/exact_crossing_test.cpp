@@ -10,8 +10,6 @@
 
 namespace {
 
-std::vector<int> no_lower_boundary(int K) { return std::vector<int>(K + 1, -1); }
-
 TEST(ExactCrossingProb, SingleStageUpperOnly) {
   CrossingResult r = exact_crossing(0.3, 1, no_lower_boundary(1), {0, 1});
   ASSERT_EQ(r.code, 0);
@@ -93,20 +91,10 @@ CrossingResult enumerate_all_sequences(double THETA, int K, const std::vector<in
   return r;
 }
 
-struct EnumerationCase {
-  const char *name;
-  double THETA;
-  int K;
-  std::vector<int> lower;
-  std::vector<int> upper;
-};
-
-void PrintTo(const EnumerationCase &c, std::ostream *os) { *os << c.name; }
-
-class ExactAgainstEnumeration : public testing::TestWithParam<EnumerationCase> {};
+class ExactAgainstEnumeration : public testing::TestWithParam<BoundaryPair> {};
 
 TEST_P(ExactAgainstEnumeration, AllCellsAgree) {
-  const EnumerationCase &c = GetParam();
+  const BoundaryPair &c = GetParam();
   CrossingResult exact = exact_crossing(c.THETA, c.K, c.lower, c.upper);
   CrossingResult tree = enumerate_all_sequences(c.THETA, c.K, c.lower, c.upper);
   ASSERT_EQ(exact.code, 0);
@@ -120,15 +108,15 @@ TEST_P(ExactAgainstEnumeration, AllCellsAgree) {
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, ExactAgainstEnumeration,
     testing::Values(
-        EnumerationCase{"UpperJumps", 0.3, 8, no_lower_boundary(8), {0, 1, 3, 3, 3, 6, 6, 7, 7}},
-        EnumerationCase{
+        BoundaryPair{"UpperJumps", 0.3, 8, no_lower_boundary(8), {0, 1, 3, 3, 3, 6, 6, 7, 7}},
+        BoundaryPair{
             "LowerRising", 0.45, 10, {0, -1, -1, 0, 0, 1, 1, 2, 2, 3, 3}, {0, 2, 3, 3, 4, 4, 5, 6, 6, 7, 7}},
-        EnumerationCase{"LowerZeroFromStart", 0.2, 7, {0, 0, 0, 0, 0, 0, 0, 0}, {0, 1, 2, 2, 2, 3, 3, 3}},
-        EnumerationCase{"HighEventProbability",
-                        0.9,
-                        12,
-                        no_lower_boundary(12),
-                        {0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}}),
-    [](const testing::TestParamInfo<EnumerationCase> &info) { return std::string(info.param.name); });
+        BoundaryPair{"LowerZeroFromStart", 0.2, 7, {0, 0, 0, 0, 0, 0, 0, 0}, {0, 1, 2, 2, 2, 3, 3, 3}},
+        BoundaryPair{"HighEventProbability",
+                     0.9,
+                     12,
+                     no_lower_boundary(12),
+                     {0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}}),
+    case_name<BoundaryPair>);
 
 }  // namespace

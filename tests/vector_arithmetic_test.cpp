@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cross2s/cross2s.h"
+#include "tests/case_name.h"
 
 namespace {
 
@@ -100,9 +101,7 @@ INSTANTIATE_TEST_SUITE_P(Routines, ElementWiseRoutines,
                                          ElementWiseCase{"Minus", array_minus, {-1.0, 2.0, -3.0, -1.0}},
                                          ElementWiseCase{"Mul", array_mul, {-1.0, 24.0, 18.0, -1.0}},
                                          ElementWiseCase{"Div", array_div, {-1.0, 1.5, 0.5, -1.0}}),
-                         [](const testing::TestParamInfo<ElementWiseCase> &info) {
-                           return std::string(info.param.name);
-                         });
+                         case_name<ElementWiseCase>);
 
 TEST(ArrayConstantRoutines, SeparateAndInPlaceGiveTheSameValues) {
   std::vector<double> z(4, -1.0);
