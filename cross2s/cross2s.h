@@ -34,6 +34,20 @@ int CrossingProb(double lo_prob[], double up_prob[], double end_prob[], double T
 int ExactCrossingProb(double lo_prob[], double up_prob[], double end_prob[], double THETA, int K,
                       const int lower[], const int upper[]);
 
+// ---- The distribution of (Y, N) -----------------------------------------------
+// Y is the number of events and N the number of patients when a trial ends.
+
+/// Lists the stopping points the boundaries allow, with their probabilities: lower stops (Y = lower[k],
+/// N = k), then upper stops (Y = upper[k], N = k), each by stage, then end points (Y = y, N = K) by count.
+/// The outputs hold at least 3K+1 elements; yn_count[1..3] receive the number of points in each group.
+/// Returns the index of the last listed point.
+int yn_dstn(double y_val[], double n_val[], double yn_prob[], int yn_count[], const double lo_prob[],
+            const double up_prob[], const double end_prob[], const int lower[], const int upper[], int K);
+
+/// Weighted mean (mv[1]) and population variance (mv[2]) of x[first..last] with weights w, divided by the
+/// weight total; sums in extended precision. The range must not be empty and the total must be positive.
+void meanvar(double mv[], const double x[], const double w[], int first, int last);
+
 // ---- Vector arithmetic over the inclusive index range lo..hi -------------------
 // Nothing is read or written when lo > hi. Element-wise routines read element i of
 // their inputs before writing element i of z, so z may be one of the inputs.

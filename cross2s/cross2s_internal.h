@@ -13,3 +13,18 @@ int check_crossing_input(double THETA, int K, const int lower[], const int upper
 /// simulated stage; assumes input that check_crossing_input accepts.
 void proceed(double lo_prob[], double up_prob[], double end_prob[], double THETA, int K, const int lower[],
              const int upper[]);
+
+// ---- Reachable stopping points ---------------------------------------------------
+// Flags are 1 for a possible point and 0 for an impossible one; element 0 of lo_flag and up_flag is 0.
+
+/// Sets end_flag[0..K] to 1, then lets mark_l and mark_u flag the stops and clear end points. Returns 0;
+/// touches nothing for K <= 0.
+int mark(int lo_flag[], int up_flag[], int end_flag[], const int lower[], const int upper[], int K);
+
+/// Flags the stages 1..K at which a stop at the lower boundary is possible and clears the end counts a
+/// trial cannot have after the last of them. Returns 0.
+int mark_l(int lo_flag[], int end_flag[], const int lower[], int K);
+
+/// Flags the stages 1..K at which a stop at the upper boundary is possible and clears the end counts a
+/// trial cannot reach after the last of them. Returns 0.
+int mark_u(int up_flag[], int end_flag[], const int upper[], int K);
