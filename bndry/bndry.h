@@ -100,3 +100,21 @@ int GetPointwiseBndry(int b[], int K, double level, double THETA);
 /// in force, the next candidate) and the estimated hitting probability PHIstar. Returns 0, or a failure code
 /// (1 for K or THETA out of range, else the code of CrossingProb) with nothing written.
 int FindBndry(int b[], double alpha[2], double *PHIstar, int K, double THETA, double PHI);
+
+// ---- Operating characteristics -------------------------------------------------
+
+/// What a fixed pair of boundaries does at one event probability: moments of the events Y, the patients N
+/// and the proportion Y/N when a trial ends, and the probability of stopping at the upper boundary.
+struct oc_summary {
+  double mean_y;    ///< E[Y]
+  double sd_y;      ///< SD[Y]
+  double mean_n;    ///< E[N]
+  double sd_n;      ///< SD[N]
+  double mean_yn;   ///< E[Y/N]
+  double sd_yn;     ///< SD[Y/N]
+  double phi_star;  ///< P(stopping at the upper boundary at any stage)
+};
+
+/// Runs the crossing engine for THETA and the boundaries and summarises the distribution of (Y, N) it gives
+/// (population moments). Ends the process with status 1, printing nothing, when the engine rejects its input.
+oc_summary summary(double THETA, int K, const int lower[], const int upper[]);

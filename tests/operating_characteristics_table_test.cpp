@@ -1,0 +1,130 @@
+// The operating-characteristics table: which event probabilities get a row,
+// and the layout around the rows.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/driver_internal.h"
+#include "ranuni/ranuni.h"
+#include "tests/case_name.h"
+#include "tests/stdout_capture.h"
+
+namespace {
+
+TEST(RoundUp, NextMultipleNotBelow) {
+  struct {
+    int n, m, expected;
+  } cases[] = {{0, 5, 0},   {1, 5, 5}, {5, 5, 5},  {96, 5, 100},
+               {29, 5, 30}, {7, 1, 7}, {-3, 5, 5}, {12, 0, 12}};
+  for (const auto &c : cases) EXPECT_EQ(round_up(c.n, c.m), c.expected) << c.n << ", " << c.m;
+}
+
+// Grid values in hundredths, from first to 95 in steps of 5.
+std::vector<double> grid_from(int first) {
+  std::vector<double> g;
+  for (int h = first; h <= 95; h += 5) g.push_back(h / 100.0);
+  return g;
+}
+
+std::vector<double> with_theta_row(double THETA, std::vector<double> grid) {
+  grid.insert(grid.begin(), THETA);
+  return grid;
+}
+
+struct RowCase {
+  const char *name;
+  double THETA;
+  std::vector<double> rows;
+};
+
+void PrintTo(const RowCase &c, std::ostream *os) { *os << c.name; }
+
+class TableRows : public testing::TestWithParam<RowCase> {};
+
+TEST_P(TableRows, ThetaRowUnlessOnTheGridThenTheGrid) {
+  const RowCase &c = GetParam();
+  double p[kMaxTableRows];
+  const int rows = table_event_probabilities(c.THETA, p);
+  EXPECT_EQ(std::vector<double>(p, p + rows), c.rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TableRows,
+    testing::Values(RowCase{"OnTheGrid_0_25", 0.25, grid_from(25)},
+                    // 0.3 is stored below 0.3: 29 hundredths, rounded up to 30, within 1e-10 of 0.30.
+                    RowCase{"StoredBelowTheGrid_0_3", 0.3, grid_from(30)},
+                    RowCase{"OffTheGrid_0_123", 0.123, with_theta_row(0.123, grid_from(15))},
+                    // 0.21 is stored below 0.21: 20 hundredths, so the grid starts below THETA.
+                    RowCase{"GridStartsBelowTheta_0_21", 0.21, with_theta_row(0.21, grid_from(20))},
+                    RowCase{"GridStartsBelowTheta_0_201", 0.201, with_theta_row(0.201, grid_from(20))},
+                    RowCase{"GridStartsBelowTheta_0_06", 0.06, with_theta_row(0.06, grid_from(5))},
+                    RowCase{"LastGridValue_0_96", 0.96, {0.96, 0.95}},
+                    RowCase{"AboveTheGrid_0_97", 0.97, {0.97}}, RowCase{"AboveTheGrid_0_999", 0.999, {0.999}},
+                    RowCase{"NoRowForZero_0_005", 0.005, with_theta_row(0.005, grid_from(5))},
+                    RowCase{"MostRows_0_01", 0.01, with_theta_row(0.01, grid_from(5))},
+                    RowCase{"WithinToleranceOfZero", 1e-11, grid_from(5)}),
+    case_name<RowCase>);
+
+std::vector<std::string> lines_of(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(TablePrint, HeaderRowsAndDefinitions) {
+  RanStart(314159);
+  const int upper[] = {0, 1, 2, 2};
+  StdoutCapture capture;
+  table_print(0.123, 3, upper);
+  const std::string text = capture.text();
+  ASSERT_EQ(text.back(), '\n');
+  const std::vector<std::string> lines = lines_of(text);
+  ASSERT_EQ(lines.size(), 2u + 18u + 8u);
+
+  EXPECT_EQ(lines[0], "THETA   PHI*    E[Y]    SD[Y]   E[N]    SD[N]   E[Y/N]  SD[Y/N] ");
+  EXPECT_EQ(lines[1], "");
+  const char *first_columns[] = {"0.12    ", "0.15    ", "0.20    ", "0.25    ", "0.30    ", "0.35    ",
+                                 "0.40    ", "0.45    ", "0.50    ", "0.55    ", "0.60    ", "0.65    ",
+                                 "0.70    ", "0.75    ", "0.80    ", "0.85    ", "0.90    ", "0.95    "};
+  for (int row = 0; row < 18; ++row) {
+    const std::string &line = lines[2 + row];
+    EXPECT_EQ(line.substr(0, 8), first_columns[row]);
+    EXPECT_EQ(line.size(), 64u) << line;  // eight left-justified columns of eight characters
+    double values[8];
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf %lf %lf %lf %lf %lf %lf %lf", &values[0], &values[1], &values[2],
+                          &values[3], &values[4], &values[5], &values[6], &values[7]),
+              8)
+        << line;
+    EXPECT_GE(values[4], 1.0);  // E[N]
+    EXPECT_LE(values[4], 3.0);
+  }
+  const std::vector<std::string> definitions(lines.begin() + 20, lines.end());
+  EXPECT_EQ(definitions, (std::vector<std::string>{
+                             "", "Defintions: ", "  Y    = the number of events, random, between 0 and N",
+                             "  N    = the number of patients, random, between 1 and K",
+                             "  PHI* = the actual probability of early stopping (hitting the boundary)",
+                             "  E[ ]   denotes the expected value (mean)",
+                             "  SD[ ]  denotes the standard deviation", ""}));
+}
+
+TEST(TablePrint, ARowIsPrintedAsTablePrintPrintsIt) {
+  const int lower[] = {0, -1, -1, -1};
+  const int upper[] = {0, 1, 2, 2};
+  RanStart(314159);
+  StdoutCapture one_row;
+  table_print1(0.123, 3, lower, upper);
+  const std::string row = one_row.text();
+
+  RanStart(314159);
+  StdoutCapture table;
+  table_print(0.123, 3, upper);
+  const std::vector<std::string> lines = lines_of(table.text());
+  ASSERT_GT(lines.size(), 2u);
+  EXPECT_EQ(row, lines[2] + "\n");
+}
+
+}  // namespace
