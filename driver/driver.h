@@ -1,5 +1,5 @@
-// Public interface of the driver module: the console dialogue and the
-// operating-characteristics table.
+// Public interface of the driver module: the console dialogue, the
+// operating-characteristics table and the boundary file.
 #pragma once
 
 #include <cstdio>
@@ -26,3 +26,17 @@ void table_print1(double THETA, int K, const int lower[], const int upper[]);
 
 /// n rounded up to a multiple of m (quotient and remainder truncated toward zero); n itself when m is 0.
 int round_up(int n, int m);
+
+// ---- Boundary file ----------------------------------------------------------------
+
+/// The name of the boundary file, written in the current directory.
+inline constexpr const char *kBoundaryFileName = "_bndry_.dat";
+
+/// Writes the contents of the boundary file for b[1..K] to fp.
+void write_boundary_file(std::FILE *fp, const char *progname, const int *b, double ALPHA, double PHIstar,
+                         int K, double THETA, double PHI);
+
+/// Creates the boundary file and writes b[1..K] to it; does nothing for K <= 0 or when the file cannot be
+/// opened (open_file reports that on standard error).
+void ivec_print2(const char *progname, const int *b, double ALPHA, double PHIstar, int K, double THETA,
+                 double PHI);

@@ -5,7 +5,7 @@
 #include "bndry/bndry.h"
 #include "driver/driver.h"
 
-int main(int /*argc*/, char ** /*argv*/) {
+int main(int /*argc*/, char **argv) {
   print_banner(stdout);
   print_prompt(stdout);
 
@@ -33,6 +33,20 @@ int main(int /*argc*/, char ** /*argv*/) {
   std::printf("= the pointwise stopping probability\n");
   std::printf("\nThe upper boundary is:\n");
   ivec_print(stdout, upper, 1, K, "b");
+  std::printf("\n");
+
+  table_print(THETA, K, upper);
+
+  // A file that cannot be created has been reported by open_file; the run goes on.
+  if (std::FILE *fp = open_file(kBoundaryFileName, "w")) {
+    write_boundary_file(fp, argv[0], upper, alpha[0], PHIstar, K, THETA, PHI);
+    close_file(fp);
+  }
+  std::printf("\n");
+  std::printf("The boundary has been written to file _bndry_.dat in a format\n");
+  std::printf("appropriate for reading into other supplied programs (e.g. tolk3).\n");
+
+  printdatetime(stdout);
   std::printf("\n");
   return 0;
 }

@@ -45,6 +45,17 @@ class ScratchDirectory {
   std::filesystem::path path_;
 };
 
+// output with the time stamp of its "Date and time: " line replaced by "<masked>".
+inline std::string mask_date_line(std::string output) {
+  const std::string label = "Date and time: ";
+  std::size_t at = output.find(label);
+  if (at == std::string::npos) return output;
+  at += label.size();
+  std::size_t end = output.find('\n', at);
+  if (end == std::string::npos) end = output.size();
+  return output.replace(at, end - at, "<masked>");
+}
+
 // Runs program in dir with input on standard input.
 inline ProgramRun run_program(const std::string &program, const std::string &input,
                               const std::filesystem::path &dir) {

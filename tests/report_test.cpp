@@ -1,8 +1,10 @@
 // The report after the dialogue, checked on the built program: its layout,
-// and the boundary and PHI* against the exact hitting probability.
+// the boundary and PHI* against the exact hitting probability, whole
+// transcripts and boundary files against stored ones, and file faults.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,9 +15,13 @@
 
 namespace {
 
+ProgramRun run_contmon_in(const std::string &input, const ScratchDirectory &dir) {
+  return run_program(CONTMON_EXE, input, dir.path());
+}
+
 ProgramRun run_contmon(const std::string &input) {
   ScratchDirectory dir;
-  return run_program(CONTMON_EXE, input, dir.path());
+  return run_contmon_in(input, dir);
 }
 
 std::vector<std::string> lines_of(const std::string &text) {
@@ -114,12 +120,60 @@ TEST(Report, NoAcceptableLevelReportsZerosAndAnUnreachableBoundary) {
   EXPECT_EQ(r.b, (std::vector<int>{-1, 2, 3}));
 }
 
-TEST(Report, SameInputPrintsTheSameBytes) {
-  ProgramRun first = run_contmon("12 0.25 0.1\n");
-  ProgramRun second = run_contmon("12 0.25 0.1\n");
+TEST(Report, SameInputPrintsTheSameBytesApartFromTheDate) {
+  ProgramRun first = run_contmon("6 0.4 0.2\n");
+  ProgramRun second = run_contmon("6 0.4 0.2\n");
   EXPECT_EQ(first.status, 0);
-  EXPECT_EQ(first.out, second.out);
+  EXPECT_NE(first.out.find("Date and time: "), std::string::npos);
+  EXPECT_EQ(mask_date_line(first.out), mask_date_line(second.out));
   EXPECT_EQ(first.err, second.err);
+}
+
+// Stored transcripts: tests/golden/NAME.input, the standard output with the date masked
+// (NAME.stdout) and the boundary file (NAME.bndry_dat). tests/golden/regenerate.sh rewrites them.
+const std::filesystem::path kGolden = CONTMON_GOLDEN_DIR;
+
+// Runs the program as "./contmon" (the name goes into the boundary file) in dir.
+ProgramRun run_as_contmon(const std::string &input, const ScratchDirectory &dir) {
+  std::filesystem::create_symlink(CONTMON_EXE, dir.path() / "contmon");
+  return run_program("./contmon", input, dir.path());
+}
+
+class Transcript : public testing::TestWithParam<std::string> {};
+
+TEST_P(Transcript, MatchesTheStoredOutputAndBoundaryFileByteForByte) {
+  const std::string name = GetParam();
+  ScratchDirectory dir;
+  write_file(dir.path() / "_bndry_.dat", std::string(2000, '#') + "\n");  // a longer file is replaced
+  ProgramRun run = run_as_contmon(read_file(kGolden / (name + ".input")), dir);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(mask_date_line(run.out), read_file(kGolden / (name + ".stdout")));
+  EXPECT_EQ(read_file(dir.path() / "_bndry_.dat"), read_file(kGolden / (name + ".bndry_dat")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Golden, Transcript,
+                         testing::Values("ten_stages", "one_stage", "theta_off_grid", "no_acceptable_level"),
+                         [](const testing::TestParamInfo<std::string> &info) { return info.param; });
+
+TEST(Report, BoundaryFileThatCannotBeCreatedIsReportedAndTheRunCompletes) {
+  ScratchDirectory dir;
+  std::filesystem::create_directory(dir.path() / "_bndry_.dat");
+  ProgramRun run = run_as_contmon(read_file(kGolden / "one_stage.input"), dir);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "Open of _bndry_.dat with mode=w failed: Is a directory\n");
+  EXPECT_EQ(mask_date_line(run.out), read_file(kGolden / "one_stage.stdout"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "_bndry_.dat"));
+}
+
+TEST(Report, RunThatFailsAtInputLeavesTheBoundaryFileUntouched) {
+  for (const char *input : {"0 0.3 0.05\n", "10 0.3 1\n", "10 0.3"}) {
+    ScratchDirectory dir;
+    write_file(dir.path() / "_bndry_.dat", "kept\n");
+    ProgramRun run = run_contmon_in(input, dir);
+    EXPECT_EQ(run.status, 1) << input;
+    EXPECT_EQ(read_file(dir.path() / "_bndry_.dat"), "kept\n") << input;
+  }
 }
 
 }  // namespace
