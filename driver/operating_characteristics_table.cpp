@@ -25,8 +25,9 @@ int round_up(int n, int m) {
 int table_event_probabilities(double THETA, double p[kMaxTableRows]) {
   // The product is formed in extended precision: 0.21 (stored slightly below 0.21) gives 20, not 21.
   const long double scaled = THETA * static_cast<long double>(kScale);
-  // Truncation is defined only within int's range; THETA outside [0, 1] is never tabulated by the program.
-  const int t = (scaled >= 0.0L && scaled <= kScale) ? static_cast<int>(scaled) : 0;
+  // Truncation to int is defined only within its range (and not for NaN); the program tabulates THETA in
+  // (0, 1) only, so the bound matters to no real input.
+  const int t = std::fabs(scaled) < 1e9L ? static_cast<int>(scaled) : 0;
   const int start = round_up(t, kGridStep);
 
   int rows = 0;

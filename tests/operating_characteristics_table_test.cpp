@@ -2,6 +2,7 @@
 // and the layout around the rows.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -65,7 +66,11 @@ INSTANTIATE_TEST_SUITE_P(
                     RowCase{"AboveTheGrid_0_97", 0.97, {0.97}}, RowCase{"AboveTheGrid_0_999", 0.999, {0.999}},
                     RowCase{"NoRowForZero_0_005", 0.005, with_theta_row(0.005, grid_from(5))},
                     RowCase{"MostRows_0_01", 0.01, with_theta_row(0.01, grid_from(5))},
-                    RowCase{"WithinToleranceOfZero", 1e-11, grid_from(5)}),
+                    RowCase{"WithinToleranceOfZero", 1e-11, grid_from(5)},
+                    // Outside (0, 1) only the THETA row and the positive grid values are kept.
+                    RowCase{"AboveOne", 2.01, {2.01}},
+                    RowCase{"Negative", -0.51, with_theta_row(-0.51, grid_from(5))},
+                    RowCase{"NotANumber", std::nan(""), grid_from(5)}),
     case_name<RowCase>);
 
 std::vector<std::string> lines_of(const std::string &text) {
