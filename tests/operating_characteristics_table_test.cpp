@@ -4,13 +4,13 @@
 
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "driver/driver_internal.h"
 #include "ranuni/ranuni.h"
 #include "tests/case_name.h"
+#include "tests/program_runner.h"
 #include "tests/stdout_capture.h"
 
 namespace {
@@ -72,13 +72,6 @@ INSTANTIATE_TEST_SUITE_P(
                     RowCase{"Negative", -0.51, with_theta_row(-0.51, grid_from(5))},
                     RowCase{"NotANumber", std::nan(""), grid_from(5)}),
     case_name<RowCase>);
-
-std::vector<std::string> lines_of(const std::string &text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 TEST(TablePrint, HeaderRowsAndDefinitions) {
   RanStart(314159);

@@ -93,19 +93,16 @@ TEST(Summary, SingleStageMomentsFollowFromTheEventFrequency) {
 }
 
 TEST(Summary, RejectedInputEndsTheProcessWithStatusOneAndNoOutput) {
-  char name[] = "/tmp/contmon_summary_XXXXXX";
-  const int fd = mkstemp(name);
-  ASSERT_GE(fd, 0);
+  ScratchDirectory dir;
+  const std::string out = (dir.path() / "stdout.txt").string();
   EXPECT_EXIT(
       {
-        std::freopen(name, "w", stdout);
+        std::freopen(out.c_str(), "w", stdout);
         summary(0.0, 3, no_lower_boundary(3).data(), std::vector<int>{0, 1, 2, 3}.data());
         std::exit(0);
       },
       testing::ExitedWithCode(1), "");
-  EXPECT_EQ(read_file(name), "");
-  close(fd);
-  std::remove(name);
+  EXPECT_EQ(read_file(out), "");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 struct ProgramRun {
   std::string out;
@@ -23,6 +24,14 @@ inline std::string read_file(const std::filesystem::path &path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// text split at line feeds, without them.
+inline std::vector<std::string> lines_of(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 inline void write_file(const std::filesystem::path &path, const std::string &text) {

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,13 +21,6 @@ ProgramRun run_contmon_in(const std::string &input, const ScratchDirectory &dir)
 ProgramRun run_contmon(const std::string &input) {
   ScratchDirectory dir;
   return run_contmon_in(input, dir);
-}
-
-std::vector<std::string> lines_of(const std::string &text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 // The number between prefix and suffix of line; fails the test if the line has another form.
