@@ -14,6 +14,14 @@ int check_crossing_input(double THETA, int K, const int lower[], const int upper
 void proceed(double lo_prob[], double up_prob[], double end_prob[], double THETA, int K, const int lower[],
              const int upper[]);
 
+/// Does what proceed does, with the same counts and the same deviates consumed, from event bits read ahead of
+/// the stream, generated on a second thread if second_thread; assumes input that check_crossing_input accepts.
+void proceed_fast(double lo_prob[], double up_prob[], double end_prob[], double THETA, int K, const int lower[],
+                  const int upper[], bool second_thread);
+
+/// A count of trials as a probability: count / kReplicates formed in extended precision, rounded to double.
+double count_to_probability(int count);
+
 // ---- Reachable stopping points ---------------------------------------------------
 // Flags are 1 for a possible point and 0 for an impossible one; element 0 of lo_flag and up_flag is 0.
 

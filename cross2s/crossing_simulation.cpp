@@ -17,14 +17,9 @@ int check_crossing_input(double THETA, int K, const int lower[], const int upper
   return 0;
 }
 
-namespace {
-
-// count / 1,000,000 formed in extended precision, then rounded to double.
 double count_to_probability(int count) {
   return static_cast<double>(static_cast<long double>(count) / static_cast<long double>(kReplicates));
 }
-
-}  // namespace
 
 void proceed(double lo_prob[], double up_prob[], double end_prob[], double THETA, int K, const int lower[],
              const int upper[]) {

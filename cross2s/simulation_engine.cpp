@@ -1,6 +1,8 @@
 // The simulation engine: crossing probabilities estimated from 1,000,000
-// simulated trials drawn from the program's single random stream.
+// simulated trials drawn from the program's single random stream, on event
+// bits read ahead of the stream.
 #include "cross2s/cross2s_internal.h"
+#include "ranuni/ranuni.h"
 
 const char *const method_name = "Simulation-based";
 
@@ -8,6 +10,6 @@ int CrossingProb(double lo_prob[], double up_prob[], double end_prob[], double T
                  const int lower[], const int upper[]) {
   int code = check_crossing_input(THETA, K, lower, upper);
   if (code != 0) return code;
-  proceed(lo_prob, up_prob, end_prob, THETA, K, lower, upper);
+  proceed_fast(lo_prob, up_prob, end_prob, THETA, K, lower, upper, RanSecondThreadUseful());
   return 0;
 }

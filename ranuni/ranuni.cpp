@@ -4,12 +4,11 @@
 
 #include <cmath>
 
+#include "ranuni/ranuni_internal.h"
+
 namespace {
 
-constexpr int kLongLag = 100;
-constexpr int kShortLag = 37;
 constexpr int kSeedingRounds = 69;  // stream separation 70, less one
-constexpr int kBatchLength = 1009;
 constexpr int kDefaultSeed = 314159;
 constexpr int kSeedMask = 0x3fffffff;
 constexpr int kWorkLength = kLongLag + kLongLag - 1;
@@ -21,6 +20,7 @@ double ranf_arr_dummy = -1.0;       // addressed before any seeding
 double ranf_arr_started = -1.0;     // addressed right after seeding
 double *ranf_arr_ptr = &ranf_arr_dummy;
 int not_ready = 1;
+long long refills = 0;  // batches started since the last seeding
 
 // (x + y) mod 1 for x, y in [0, 1): exact, because both are multiples of 2^-52 below 1.
 inline double wrapped_sum(double x, double y) {
@@ -85,6 +85,7 @@ void RanStart(int seed) {
   for (int j = kShortLag; j < kLongLag; ++j) ran_u[j - kShortLag] = u[j];
   for (int j = 0; j < 10; ++j) RanUniArray(u, kWorkLength);
   ranf_arr_ptr = &ranf_arr_started;
+  refills = 0;
 }
 
 double RanUni() {
@@ -97,5 +98,46 @@ double RanUni() {
   RanUniArray(ranf_arr_buf, kBatchLength);
   ranf_arr_buf[kLongLag] = -1.0;
   ranf_arr_ptr = ranf_arr_buf + 1;
+  ++refills;
   return ranf_arr_buf[0];
+}
+
+long long RanUniDrawn() {
+  bool serving = ranf_arr_ptr > ranf_arr_buf && ranf_arr_ptr <= ranf_arr_buf + kServedPerBatch;
+  return serving ? (refills - 1) * kServedPerBatch + (ranf_arr_ptr - ranf_arr_buf)
+                 : refills * kServedPerBatch;
+}
+
+namespace {
+
+// Deviates are multiples of 2^-52 below 1, so both conversions are exact.
+std::uint64_t to_integer(double u) { return static_cast<std::uint64_t>(u * 4503599627370496.0); }
+double to_deviate(std::uint64_t x) { return static_cast<double>(x) * kUlp; }
+
+// Number of deviates of the current batch RanUni has still to serve.
+int pending_in_batch() {
+  bool serving = ranf_arr_ptr > ranf_arr_buf && ranf_arr_ptr <= ranf_arr_buf + kServedPerBatch;
+  return serving ? static_cast<int>(ranf_arr_buf + kServedPerBatch - ranf_arr_ptr) : 0;
+}
+
+}  // namespace
+
+int ran_stream_peek(std::uint64_t pending[kServedPerBatch], std::uint64_t state[kLongLag]) {
+  if (not_ready) RanStart(kDefaultSeed);
+  int n = pending_in_batch();
+  for (int i = 0; i < n; ++i) pending[i] = to_integer(ranf_arr_ptr[i]);
+  for (int j = 0; j < kLongLag; ++j) state[j] = to_integer(ran_u[j]);
+  return n;
+}
+
+void ran_stream_skip_pending(int n) {
+  if (n > 0 && n <= pending_in_batch()) ranf_arr_ptr += n;
+}
+
+void ran_stream_resume(const std::uint64_t state[kLongLag], int served, long long batches) {
+  for (int j = 0; j < kLongLag; ++j) ran_u[j] = to_deviate(state[j] & kValueMask);
+  RanUniArray(ranf_arr_buf, kBatchLength);
+  ranf_arr_buf[kLongLag] = -1.0;
+  ranf_arr_ptr = ranf_arr_buf + served;
+  refills += batches;
 }

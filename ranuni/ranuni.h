@@ -5,6 +5,12 @@
 // same deviates.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "bndry/bndry.h"  // CheckedBuffer
+
 /// Reinitialises the stream from the low 30 bits of seed.
 void RanStart(int seed);
 
@@ -14,3 +20,46 @@ void RanUniArray(double aa[], int n);
 
 /// Returns the next uniform deviate in [0, 1).
 double RanUni();
+
+/// Number of deviates the stream has served since it was last seeded.
+long long RanUniDrawn();
+
+/// Reads the stream ahead as event bits, 1 where the deviate is <= THETA, for simulations that need only
+/// that comparison. The bits come from the same deviates RanUni would serve, in the same order; finish()
+/// moves the stream past those that were used, exactly as that many RanUni calls would. With
+/// second_thread, a second thread generates ahead while the caller reads; the bits are the same.
+class RanEventBits {
+ public:
+  /// Starts at the stream's current position (seeding it if nothing has); lookahead (>= 1) is the most bits
+  /// the reader will need beyond a position it refills from.
+  RanEventBits(double THETA, int lookahead, bool second_thread);
+  RanEventBits(const RanEventBits &) = delete;
+  RanEventBits &operator=(const RanEventBits &) = delete;
+
+  /// The buffer: bit i is (words()[i / 64] >> (i % 64)) & 1; words()[size() / 64 + 1] may be read too.
+  const std::uint64_t *words() const { return words_; }
+
+  /// Number of bits in the buffer.
+  std::size_t size() const { return size_; }
+
+  /// Drops the whole words before bit `from` and generates until lookahead bits follow it; returns the
+  /// index bit `from` has afterwards.
+  std::size_t refill(std::size_t from);
+
+  /// Leaves the stream as if RanUni had served the deviates of every bit before buffer bit `end` and no
+  /// more, and stops the second thread. Call it once, last.
+  void finish(std::size_t end);
+
+ private:
+  struct Work;
+  struct WorkDeleter {
+    void operator()(Work *work) const noexcept;
+  };
+  std::unique_ptr<Work, WorkDeleter> work_;
+  const std::uint64_t *words_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+/// Whether simulations should generate deviates on a second thread: true when this process may run on more
+/// than one processor.
+bool RanSecondThreadUseful();

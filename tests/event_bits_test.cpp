@@ -1,0 +1,101 @@
+// Reading the stream ahead as event bits: the bits are the comparisons of the
+// deviates RanUni would serve, and finishing leaves the stream exactly where
+// that many RanUni calls would, with and without the second thread.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "ranuni/ranuni.h"
+
+namespace {
+
+struct ReadCase {
+  const char *name;
+  int drawn_before;  // deviates drawn before reading: positions in and at the ends of a batch
+  double THETA;
+  int lookahead;
+  int bits_used;
+};
+
+const ReadCase kReadCases[] = {
+    {"FreshBatchNothingUsed", 0, 0.3, 10, 0},
+    {"FreshBatchOneBit", 0, 0.3, 10, 1},
+    {"MidBatchWithinPending", 37, 0.3, 10, 50},
+    {"MidBatchExactlyThePending", 37, 0.3, 10, 63},
+    {"MidBatchOnePastThePending", 37, 0.3, 10, 64},
+    {"LastValueOfBatchPending", 99, 0.5, 1, 2},
+    {"BatchJustExhausted", 100, 0.5, 1, 100},
+    {"EndsAtABatchBoundary", 150, 0.05, 255, 50 + 300},
+    {"EndsInThePreviousChunk", 0, 0.2, 255, 25500},
+    {"EndsInTheLatestChunk", 0, 0.2, 255, 25700},
+    {"ManyChunks", 1, 0.9, 255, 90001},
+    {"LookaheadLongerThanAChunk", 5, 0.7, 30000, 40000},
+    {"ThetaBelowEveryDeviate", 3, 1e-300, 64, 3000},
+    {"ThetaAboveEveryDeviate", 3, 1.0 - 1e-16, 64, 3000},
+};
+
+class EventBitsRead : public testing::TestWithParam<std::tuple<ReadCase, bool>> {};
+
+TEST_P(EventBitsRead, BitsAndTheStreamAfterwardsMatchRanUni) {
+  const auto &[c, second_thread] = GetParam();
+  RanStart(4242);
+  for (int i = 0; i < c.drawn_before; ++i) RanUni();
+  std::vector<double> expected_deviates(static_cast<std::size_t>(c.bits_used) + 1000);
+  for (double &u : expected_deviates) u = RanUni();
+  const long long expected_drawn = c.drawn_before + c.bits_used;
+
+  RanStart(4242);
+  for (int i = 0; i < c.drawn_before; ++i) RanUni();
+  {
+    RanEventBits reader(c.THETA, c.lookahead, second_thread);
+    std::size_t p = 0;
+    for (int i = 0; i < c.bits_used; ++i) {
+      if (reader.size() - p < static_cast<std::size_t>(c.lookahead)) p = reader.refill(p);
+      const bool event = (reader.words()[p / 64] >> (p % 64)) & 1;
+      ASSERT_EQ(event, expected_deviates[i] <= c.THETA) << "bit " << i;
+      ++p;
+    }
+    ASSERT_GE(reader.size() - p + 1, static_cast<std::size_t>(c.lookahead)) << "lookahead kept";
+    reader.finish(p);
+  }
+  EXPECT_EQ(RanUniDrawn(), expected_drawn);
+  for (int i = 0; i < 1000; ++i)
+    ASSERT_EQ(RanUni(), expected_deviates[static_cast<std::size_t>(c.bits_used + i)])
+        << "deviate " << i << " after";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EventBitsRead,
+                         testing::Combine(testing::ValuesIn(kReadCases), testing::Bool()),
+                         [](const testing::TestParamInfo<std::tuple<ReadCase, bool>> &info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  (std::get<1>(info.param) ? "_TwoThreads" : "_OneThread");
+                         });
+
+TEST(EventBits, AFreshProcessIsSeededAsByRanUni) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        RanEventBits reader(0.6, 8, false);
+        // 0.52468480020149433 and 0.72654855247181316 are the first deviates of the default stream.
+        const std::uint64_t first_two = reader.words()[0] & 3;
+        reader.finish(2);
+        std::exit(first_two == 1 && RanUniDrawn() == 2 && RanUni() == 0.96090497521370022 ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+TEST(RanUniDrawn, CountsServedDeviatesSinceSeeding) {
+  RanStart(99);
+  EXPECT_EQ(RanUniDrawn(), 0);
+  for (int n : {1, 98, 1, 1, 250}) {
+    const long long before = RanUniDrawn();
+    for (int i = 0; i < n; ++i) RanUni();
+    EXPECT_EQ(RanUniDrawn(), before + n);
+  }
+  RanStart(99);
+  EXPECT_EQ(RanUniDrawn(), 0);
+}
+
+}  // namespace
