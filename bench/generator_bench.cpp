@@ -58,4 +58,24 @@ void BM_GeneratorKernel(benchmark::State &state) {
 }
 BENCHMARK(BM_GeneratorKernel)->ArgName("isa")->DenseRange(0, 2);
 
+// Building the map that moves the state one chunk of 256 batches ahead, as each reader with two generator
+// threads does, and applying it.
+void BM_JumpMatrix(benchmark::State &state) {
+  for (auto _ : state) {
+    JumpMatrix matrix(256 * kBatchLength);
+    benchmark::DoNotOptimize(&matrix);
+  }
+}
+BENCHMARK(BM_JumpMatrix)->Unit(benchmark::kMicrosecond);
+
+void BM_JumpMatrixApply(benchmark::State &state) {
+  const JumpMatrix matrix(256 * kBatchLength);
+  std::uint64_t s[kLongLag] = {1, 2, 3};
+  for (auto _ : state) {
+    matrix.apply(s, best_kernel_isa());
+    benchmark::DoNotOptimize(s);
+  }
+}
+BENCHMARK(BM_JumpMatrixApply)->Unit(benchmark::kMicrosecond);
+
 }  // namespace

@@ -15,9 +15,10 @@ void proceed(double lo_prob[], double up_prob[], double end_prob[], double THETA
              const int upper[]);
 
 /// Does what proceed does, with the same counts and the same deviates consumed, from event bits read ahead of
-/// the stream, generated on a second thread if second_thread; assumes input that check_crossing_input accepts.
-void proceed_fast(double lo_prob[], double up_prob[], double end_prob[], double THETA, int K, const int lower[],
-                  const int upper[], bool second_thread);
+/// the stream by `generator_threads` threads (0: by the caller's); assumes input that check_crossing_input
+/// accepts.
+void proceed_fast(double lo_prob[], double up_prob[], double end_prob[], double THETA, int K,
+                  const int lower[], const int upper[], int generator_threads);
 
 /// A count of trials as a probability: count / kReplicates formed in extended precision, rounded to double.
 double count_to_probability(int count);

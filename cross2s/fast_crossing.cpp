@@ -128,7 +128,7 @@ void simulate_trials_baseline(Counters counts, RanEventBits &reader, int K, Stag
 }  // namespace
 
 void proceed_fast(double lo_prob[], double up_prob[], double end_prob[], double THETA, int K,
-                  const int lower[], const int upper[], bool second_thread) {
+                  const int lower[], const int upper[], int generator_threads) {
   const std::size_t size = static_cast<std::size_t>(K) + 1;
   CheckedBuffer<int> lo_count = checked_buffer<int>(size);
   CheckedBuffer<int> up_count = checked_buffer<int>(size);
@@ -143,7 +143,7 @@ void proceed_fast(double lo_prob[], double up_prob[], double end_prob[], double 
     first_lower_stage[v] = stage;
   }
 
-  RanEventBits reader(THETA, K, second_thread);
+  RanEventBits reader(THETA, K, generator_threads);
   const Counters counts{lo_count.get(), up_count.get(), end_count.get()};
   const StageTables tables{lower, upper, run_end.get(), first_lower_stage.get()};
   if (__builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi"))

@@ -10,6 +10,6 @@ int CrossingProb(double lo_prob[], double up_prob[], double end_prob[], double T
                  const int lower[], const int upper[]) {
   int code = check_crossing_input(THETA, K, lower, upper);
   if (code != 0) return code;
-  proceed_fast(lo_prob, up_prob, end_prob, THETA, K, lower, upper, RanSecondThreadUseful());
+  proceed_fast(lo_prob, up_prob, end_prob, THETA, K, lower, upper, RanGeneratorThreads());
   return 0;
 }

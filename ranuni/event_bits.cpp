@@ -3,12 +3,15 @@
 // so the served stream is the sequence of states, each 1009 positions after the
 // last. Chunks of whole batches are generated on integer values, and only the
 // comparison of the served values with THETA is kept, packed 64 to a word.
+// Generator threads take turns at the chunks, each jumping over the others'
+// chunks with the linear map that advances the sequence by one chunk.
 #include <sched.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -18,11 +21,24 @@
 namespace {
 
 constexpr int kMinBatchesPerChunk = 256;
-constexpr int kChunkSlots = 4;  // chunks the second thread may generate ahead
+constexpr int kChunkSlots = 4;  // chunks generated ahead of the reader, at most
 
 std::uint64_t low_bits(std::uint64_t v, int n) { return n >= 64 ? v : v & ((std::uint64_t{1} << n) - 1); }
 
 std::size_t words_for(std::size_t bits) { return (bits + 63) / 64; }
+
+// p = p * q modulo z^100 - z^63 - 1, the characteristic polynomial of x[j] = x[j-100] + x[j-37], with
+// coefficients modulo 2^64.
+void multiply_modulo_characteristic(std::uint64_t p[kLongLag], const std::uint64_t q[kLongLag]) {
+  std::uint64_t product[2 * kLongLag - 1] = {};
+  for (int i = 0; i < kLongLag; ++i)
+    for (int j = 0; j < kLongLag; ++j) product[i + j] += p[i] * q[j];
+  for (int d = 2 * kLongLag - 2; d >= kLongLag; --d) {  // z^d = z^(d-37) + z^(d-100)
+    product[d - kShortLag] += product[d];
+    product[d - kLongLag] += product[d];
+  }
+  std::memcpy(p, product, kLongLag * sizeof *p);
+}
 
 }  // namespace
 
@@ -36,6 +52,62 @@ void append_bits(std::uint64_t words[], std::size_t &size, std::uint64_t bits, i
     if (offset + n > 64) words[i + 1] = bits >> (64 - offset);
   }
   size += static_cast<std::size_t>(n);
+}
+
+JumpMatrix::JumpMatrix(std::size_t positions) : rows_(checked_buffer<std::uint64_t>(kLongLag * kLongLag)) {
+  // x[n] = sum of c[j] x[j] over j = 0..99, where c is z^n reduced modulo the characteristic polynomial.
+  std::uint64_t power[kLongLag] = {1};
+  std::uint64_t square[kLongLag] = {0, 1};  // z
+  for (std::size_t n = positions; n != 0; n >>= 1) {
+    if (n & 1) multiply_modulo_characteristic(power, square);
+    std::uint64_t copy[kLongLag];
+    std::memcpy(copy, square, sizeof copy);
+    multiply_modulo_characteristic(square, copy);
+  }
+  // Row i: z^(n+i), one multiplication by z (z^100 = z^63 + 1) after another.
+  for (int i = 0; i < kLongLag; ++i) {
+    std::memcpy(rows_.get() + i * kLongLag, power, sizeof power);
+    const std::uint64_t top = power[kLongLag - 1];
+    std::memmove(power + 1, power, (kLongLag - 1) * sizeof *power);
+    power[0] = top;
+    power[kLongLag - kShortLag] += top;
+  }
+}
+
+namespace {
+
+// next = rows * state modulo 2^64; vectorised where the processor multiplies 64-bit lanes.
+inline __attribute__((always_inline)) void multiply_rows(std::uint64_t next[kLongLag],
+                                                         const std::uint64_t *rows,
+                                                         const std::uint64_t state[kLongLag]) {
+  for (int i = 0; i < kLongLag; ++i) {
+    const std::uint64_t *row = rows + i * kLongLag;
+    std::uint64_t sum = 0;
+    for (int j = 0; j < kLongLag; ++j) sum += row[j] * state[j];
+    next[i] = sum;
+  }
+}
+
+__attribute__((target("avx512f,avx512dq"))) void multiply_rows_avx512(std::uint64_t next[kLongLag],
+                                                                      const std::uint64_t *rows,
+                                                                      const std::uint64_t state[kLongLag]) {
+  multiply_rows(next, rows, state);
+}
+
+void multiply_rows_baseline(std::uint64_t next[kLongLag], const std::uint64_t *rows,
+                            const std::uint64_t state[kLongLag]) {
+  multiply_rows(next, rows, state);
+}
+
+}  // namespace
+
+void JumpMatrix::apply(std::uint64_t state[kLongLag], KernelIsa isa) const {
+  std::uint64_t next[kLongLag];
+  if (isa == KernelIsa::kAvx512)
+    multiply_rows_avx512(next, rows_.get(), state);
+  else
+    multiply_rows_baseline(next, rows_.get(), state);
+  for (int i = 0; i < kLongLag; ++i) state[i] = next[i] & kValueMask;
 }
 
 ChunkGenerator::ChunkGenerator(const std::uint64_t state[kLongLag], std::uint64_t threshold,
@@ -77,14 +149,21 @@ void ChunkGenerator::restart(const std::uint64_t state[kLongLag], int batches) {
   advance(batches, nullptr);
 }
 
+void ChunkGenerator::jump(const JumpMatrix &matrix) { matrix.apply(sequence_, isa_); }
+
 struct RanEventBits::Work {
-  Work(std::uint64_t event_threshold, int lookahead_bits, const std::uint64_t state[kLongLag],
-       bool second_thread);
-  ~Work() { stop_producer(); }
+  Work(std::uint64_t event_threshold, int lookahead_bits, const std::uint64_t state[kLongLag], int threads);
+  ~Work() { stop_threads(); }
 
   void append_next_chunk();
-  void produce();
-  void stop_producer();
+  void generate_in_turn(int thread, int turns);
+  void stop_threads();
+  std::uint64_t *slot_bits(long long chunk) {
+    return bits_of_slots.get() + static_cast<std::size_t>(chunk % kChunkSlots) * chunk_words;
+  }
+  std::uint64_t *slot_state(long long chunk) {
+    return states_of_slots.get() + static_cast<std::size_t>(chunk % kChunkSlots) * kLongLag;
+  }
 
   const std::uint64_t threshold;
   const std::size_t lookahead;
@@ -92,81 +171,105 @@ struct RanEventBits::Work {
   const int batches_per_chunk;
   const std::size_t chunk_bits;
   const std::size_t chunk_words;
+  const std::size_t capacity_words;
   int pending = 0;             // deviates left in RanUni's batch when reading began
   long long dropped_bits = 0;  // bits dropped from the front of the buffer so far
   long long chunks_appended = 0;
   std::size_t size = 0;
   CheckedBuffer<std::uint64_t> words;
   CheckedBuffer<std::uint64_t> start_states;  // of the last two chunks appended, by chunk number modulo 2
-  ChunkGenerator generator;
+  ChunkGenerator generator;                   // generates every chunk when no thread does
 
-  // Chunk c is generated into slot c % kChunkSlots, by the second thread when there is one.
-  CheckedBuffer<std::uint64_t> slot_bits;
-  CheckedBuffer<std::uint64_t> slot_states;
-  std::atomic<long long> produced{0};
+  // Chunk c is generated into slot c % kChunkSlots. With n threads, thread t generates the chunks t, t + n,
+  // t + 2n, ... and marks each ready with ready[slot] = c + 1.
+  CheckedBuffer<std::uint64_t> bits_of_slots;
+  CheckedBuffer<std::uint64_t> states_of_slots;
+  std::atomic<long long> ready[kChunkSlots];
   std::atomic<long long> consumed{0};
   std::atomic<bool> stopping{false};
-  std::thread producer;
+  std::optional<JumpMatrix> jump_over_others;  // n - 1 chunks ahead
+  std::optional<ChunkGenerator> thread_generators[kMaxGeneratorThreads];
+  std::thread threads[kMaxGeneratorThreads];
+  int running = 0;
 };
 
 RanEventBits::Work::Work(std::uint64_t event_threshold, int lookahead_bits,
-                         const std::uint64_t state[kLongLag], bool second_thread)
+                         const std::uint64_t state[kLongLag], int thread_count)
     : threshold(event_threshold),
       lookahead(static_cast<std::size_t>(std::max(lookahead_bits, 1))),
       batches_per_chunk(std::max(kMinBatchesPerChunk,
                                  static_cast<int>((lookahead + kServedPerBatch - 1) / kServedPerBatch))),
       chunk_bits(static_cast<std::size_t>(batches_per_chunk) * kServedPerBatch),
       chunk_words(words_for(chunk_bits) + 1),
-      words(checked_buffer<std::uint64_t>(words_for(64 + kServedPerBatch + lookahead + chunk_bits) + 2)),
+      capacity_words(words_for(64 + kServedPerBatch + lookahead + chunk_bits) + 2),
+      words(checked_buffer<std::uint64_t>(capacity_words)),
       start_states(checked_buffer<std::uint64_t>(2 * kLongLag)),
       generator(state, threshold, batches_per_chunk, best_kernel_isa()),
-      slot_bits(checked_buffer<std::uint64_t>(kChunkSlots * chunk_words)),
-      slot_states(checked_buffer<std::uint64_t>(kChunkSlots * kLongLag)) {
-  std::fill(words.get(), words.get() + words_for(64 + kServedPerBatch + lookahead + chunk_bits) + 2,
-            std::uint64_t{0});
-  if (second_thread) {
-    try {
-      producer = std::thread(&Work::produce, this);
-    } catch (const std::system_error &) {
-      // No second thread to be had: generate on this one.
+      bits_of_slots(checked_buffer<std::uint64_t>(kChunkSlots * chunk_words)),
+      states_of_slots(checked_buffer<std::uint64_t>(kChunkSlots * kLongLag)) {
+  std::fill(words.get(), words.get() + capacity_words, std::uint64_t{0});
+  for (auto &r : ready) r.store(0, std::memory_order_relaxed);
+  thread_count = std::clamp(thread_count, 0, kMaxGeneratorThreads);
+  if (thread_count == 0) return;
+
+  // Thread t starts t chunks ahead.
+  const std::size_t chunk_length = static_cast<std::size_t>(batches_per_chunk) * kBatchLength;
+  std::uint64_t start[kLongLag];
+  std::memcpy(start, state, sizeof start);
+  if (thread_count > 1) {
+    const JumpMatrix one_chunk(chunk_length);
+    for (int t = 0; t < thread_count; ++t) {
+      thread_generators[t].emplace(start, threshold, batches_per_chunk, best_kernel_isa());
+      one_chunk.apply(start, best_kernel_isa());
     }
+    jump_over_others.emplace(chunk_length * static_cast<std::size_t>(thread_count - 1));
+  } else {
+    thread_generators[0].emplace(start, threshold, batches_per_chunk, best_kernel_isa());
+  }
+  try {
+    for (; running < thread_count; ++running)
+      threads[running] = std::thread(&Work::generate_in_turn, this, running, thread_count);
+  } catch (const std::system_error &) {
+    // Fewer threads than asked for: this thread generates instead.
+    stop_threads();
   }
 }
 
-void RanEventBits::Work::produce() {
-  for (long long c = 0;; ++c) {
+void RanEventBits::Work::generate_in_turn(int thread, int turns) {
+  ChunkGenerator &own = *thread_generators[thread];
+  for (long long c = thread;; c += turns) {
     long long done = consumed.load(std::memory_order_acquire);
     while (c - done >= kChunkSlots && !stopping.load(std::memory_order_acquire)) {
       consumed.wait(done, std::memory_order_acquire);
       done = consumed.load(std::memory_order_acquire);
     }
     if (stopping.load(std::memory_order_acquire)) return;
-    const std::size_t slot = static_cast<std::size_t>(c % kChunkSlots);
-    generator.generate(slot_bits.get() + slot * chunk_words, slot_states.get() + slot * kLongLag);
-    produced.store(c + 1, std::memory_order_release);
-    produced.notify_one();
+    own.generate(slot_bits(c), slot_state(c));
+    std::atomic<long long> &flag = ready[c % kChunkSlots];
+    flag.store(c + 1, std::memory_order_release);
+    flag.notify_one();
+    if (turns > 1) own.jump(*jump_over_others);
   }
 }
 
-void RanEventBits::Work::stop_producer() {
-  if (!producer.joinable()) return;
+void RanEventBits::Work::stop_threads() {
+  if (running == 0) return;
   stopping.store(true, std::memory_order_release);
-  consumed.fetch_add(kChunkSlots + 1, std::memory_order_acq_rel);  // wakes a producer waiting for a slot
-  consumed.notify_one();
-  producer.join();
+  consumed.fetch_add(kChunkSlots + 1, std::memory_order_acq_rel);  // wakes threads waiting for a slot
+  consumed.notify_all();
+  for (int t = 0; t < running; ++t) threads[t].join();
+  running = 0;
 }
 
 void RanEventBits::Work::append_next_chunk() {
   const long long c = chunks_appended;
-  const std::size_t slot = static_cast<std::size_t>(c % kChunkSlots);
-  std::uint64_t *bits = slot_bits.get() + slot * chunk_words;
-  std::uint64_t *state = slot_states.get() + slot * kLongLag;
-  if (producer.joinable()) {
-    long long ready = produced.load(std::memory_order_acquire);
-    while (ready <= c) {
-      produced.wait(ready, std::memory_order_acquire);
-      ready = produced.load(std::memory_order_acquire);
-    }
+  std::uint64_t *bits = slot_bits(c);
+  std::uint64_t *state = slot_state(c);
+  if (running > 0) {
+    std::atomic<long long> &flag = ready[c % kChunkSlots];
+    for (long long seen = flag.load(std::memory_order_acquire); seen != c + 1;
+         seen = flag.load(std::memory_order_acquire))
+      flag.wait(seen, std::memory_order_acquire);
   } else {
     generator.generate(bits, state);
   }
@@ -178,9 +281,9 @@ void RanEventBits::Work::append_next_chunk() {
     left -= static_cast<std::size_t>(n);
   }
   chunks_appended = c + 1;
-  if (producer.joinable()) {
+  if (running > 0) {
     consumed.store(c + 1, std::memory_order_release);
-    consumed.notify_one();
+    consumed.notify_all();
   }
 }
 
@@ -189,12 +292,12 @@ void RanEventBits::WorkDeleter::operator()(Work *work) const noexcept {
   std::free(work);
 }
 
-RanEventBits::RanEventBits(double THETA, int lookahead, bool second_thread) {
+RanEventBits::RanEventBits(double THETA, int lookahead, int generator_threads) {
   std::uint64_t pending_values[kServedPerBatch + 4] = {};
   std::uint64_t state[kLongLag];
   const int pending = ran_stream_peek(pending_values, state);
   const std::uint64_t threshold = event_threshold(THETA);
-  work_.reset(new (emalloc(sizeof(Work))) Work(threshold, lookahead, state, second_thread));
+  work_.reset(new (emalloc(sizeof(Work))) Work(threshold, lookahead, state, generator_threads));
   Work &work = *work_;
   work.pending = pending;
   std::uint64_t bits[2];
@@ -223,7 +326,7 @@ std::size_t RanEventBits::refill(std::size_t from) {
 
 void RanEventBits::finish(std::size_t end) {
   Work &work = *work_;
-  work.stop_producer();
+  work.stop_threads();
   const long long used = work.dropped_bits + static_cast<long long>(end);
   if (used <= work.pending) {
     ran_stream_skip_pending(static_cast<int>(used));
@@ -239,8 +342,10 @@ void RanEventBits::finish(std::size_t end) {
   ran_stream_resume(work.generator.state(), served, batch + 1);
 }
 
-bool RanSecondThreadUseful() {
+int RanGeneratorThreads() {
   cpu_set_t allowed;
-  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) return CPU_COUNT(&allowed) > 1;
-  return std::thread::hardware_concurrency() > 1;
+  int processors = sched_getaffinity(0, sizeof allowed, &allowed) == 0
+                       ? CPU_COUNT(&allowed)
+                       : static_cast<int>(std::thread::hardware_concurrency());
+  return processors > 1 ? std::min(processors, kMaxGeneratorThreads) : 0;
 }

@@ -141,8 +141,8 @@ __attribute__((target("avx512f"))) void event_bits_avx512(std::uint64_t out[2], 
 
 bool kernel_isa_supported(KernelIsa isa) {
   switch (isa) {
-    case KernelIsa::kAvx512:
-      return __builtin_cpu_supports("avx512f");
+    case KernelIsa::kAvx512:  // with 64-bit lane multiplication
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
     case KernelIsa::kAvx2:
       return __builtin_cpu_supports("avx2");
     case KernelIsa::kBaseline:

@@ -24,15 +24,23 @@ double RanUni();
 /// Number of deviates the stream has served since it was last seeded.
 long long RanUniDrawn();
 
+/// The most generator threads a reader uses.
+inline constexpr int kMaxGeneratorThreads = 2;
+
+/// Generator threads worth starting: kMaxGeneratorThreads when this process may run on more than one
+/// processor, else 0.
+int RanGeneratorThreads();
+
 /// Reads the stream ahead as event bits, 1 where the deviate is <= THETA, for simulations that need only
 /// that comparison. The bits come from the same deviates RanUni would serve, in the same order; finish()
-/// moves the stream past those that were used, exactly as that many RanUni calls would. With
-/// second_thread, a second thread generates ahead while the caller reads; the bits are the same.
+/// moves the stream past those that were used, exactly as that many RanUni calls would. Generator threads
+/// (up to kMaxGeneratorThreads; 0 generates on the caller's thread) work ahead of the reader and take turns
+/// at the chunks; the bits are the same however many there are.
 class RanEventBits {
  public:
   /// Starts at the stream's current position (seeding it if nothing has); lookahead (>= 1) is the most bits
   /// the reader will need beyond a position it refills from.
-  RanEventBits(double THETA, int lookahead, bool second_thread);
+  RanEventBits(double THETA, int lookahead, int generator_threads);
   RanEventBits(const RanEventBits &) = delete;
   RanEventBits &operator=(const RanEventBits &) = delete;
 
@@ -47,7 +55,7 @@ class RanEventBits {
   std::size_t refill(std::size_t from);
 
   /// Leaves the stream as if RanUni had served the deviates of every bit before buffer bit `end` and no
-  /// more, and stops the second thread. Call it once, last.
+  /// more, and stops the generator threads. Call it once, last.
   void finish(std::size_t end);
 
  private:
@@ -59,7 +67,3 @@ class RanEventBits {
   const std::uint64_t *words_ = nullptr;
   std::size_t size_ = 0;
 };
-
-/// Whether simulations should generate deviates on a second thread: true when this process may run on more
-/// than one processor.
-bool RanSecondThreadUseful();

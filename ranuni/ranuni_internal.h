@@ -52,6 +52,19 @@ void ran_stream_resume(const std::uint64_t state[kLongLag], int served, long lon
 /// the bits of words[] from `size` on must be clear or lie in words not yet written.
 void append_bits(std::uint64_t words[], std::size_t &size, std::uint64_t bits, int n);
 
+/// The linear map (modulo 2^64) that moves the state of the sequence a given number of positions ahead.
+class JumpMatrix {
+ public:
+  /// The map for `positions` positions.
+  explicit JumpMatrix(std::size_t positions);
+
+  /// Moves state[0..99] ahead; the result is reduced modulo 2^52.
+  void apply(std::uint64_t state[kLongLag], KernelIsa isa) const;
+
+ private:
+  CheckedBuffer<std::uint64_t> rows_;
+};
+
 /// Generates the stream's event bits a chunk of whole batches at a time, from a given state.
 class ChunkGenerator {
  public:
@@ -65,6 +78,9 @@ class ChunkGenerator {
 
   /// Starts again from state[], then moves on by `batches` batches.
   void restart(const std::uint64_t state[kLongLag], int batches);
+
+  /// Moves the state ahead by the matrix's distance without generating.
+  void jump(const JumpMatrix &matrix);
 
   /// The state the next batch starts from (values modulo 2^64).
   const std::uint64_t *state() const { return sequence_; }

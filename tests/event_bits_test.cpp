@@ -1,6 +1,6 @@
 // Reading the stream ahead as event bits: the bits are the comparisons of the
 // deviates RanUni would serve, and finishing leaves the stream exactly where
-// that many RanUni calls would, with and without the second thread.
+// that many RanUni calls would, with no generator thread, one or two.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -36,10 +36,10 @@ const ReadCase kReadCases[] = {
     {"ThetaAboveEveryDeviate", 3, 1.0 - 1e-16, 64, 3000},
 };
 
-class EventBitsRead : public testing::TestWithParam<std::tuple<ReadCase, bool>> {};
+class EventBitsRead : public testing::TestWithParam<std::tuple<ReadCase, int>> {};
 
 TEST_P(EventBitsRead, BitsAndTheStreamAfterwardsMatchRanUni) {
-  const auto &[c, second_thread] = GetParam();
+  const auto &[c, generator_threads] = GetParam();
   RanStart(4242);
   for (int i = 0; i < c.drawn_before; ++i) RanUni();
   std::vector<double> expected_deviates(static_cast<std::size_t>(c.bits_used) + 1000);
@@ -49,7 +49,7 @@ TEST_P(EventBitsRead, BitsAndTheStreamAfterwardsMatchRanUni) {
   RanStart(4242);
   for (int i = 0; i < c.drawn_before; ++i) RanUni();
   {
-    RanEventBits reader(c.THETA, c.lookahead, second_thread);
+    RanEventBits reader(c.THETA, c.lookahead, generator_threads);
     std::size_t p = 0;
     for (int i = 0; i < c.bits_used; ++i) {
       if (reader.size() - p < static_cast<std::size_t>(c.lookahead)) p = reader.refill(p);
@@ -66,18 +66,20 @@ TEST_P(EventBitsRead, BitsAndTheStreamAfterwardsMatchRanUni) {
         << "deviate " << i << " after";
 }
 
+std::string read_case_name(const testing::TestParamInfo<std::tuple<ReadCase, int>> &info) {
+  return std::string(std::get<0>(info.param).name) + "_GeneratorThreads" +
+         std::to_string(std::get<1>(info.param));
+}
+
 INSTANTIATE_TEST_SUITE_P(Cases, EventBitsRead,
-                         testing::Combine(testing::ValuesIn(kReadCases), testing::Bool()),
-                         [](const testing::TestParamInfo<std::tuple<ReadCase, bool>> &info) {
-                           return std::string(std::get<0>(info.param).name) +
-                                  (std::get<1>(info.param) ? "_TwoThreads" : "_OneThread");
-                         });
+                         testing::Combine(testing::ValuesIn(kReadCases), testing::Values(0, 1, 2)),
+                         read_case_name);
 
 TEST(EventBits, AFreshProcessIsSeededAsByRanUni) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
-        RanEventBits reader(0.6, 8, false);
+        RanEventBits reader(0.6, 8, 0);
         // 0.52468480020149433 and 0.72654855247181316 are the first deviates of the default stream.
         const std::uint64_t first_two = reader.words()[0] & 3;
         reader.finish(2);

@@ -1,6 +1,7 @@
 // The fast crossing simulation against the plain one it replaces: the same
 // probabilities to the last bit, the same number of deviates consumed and the
-// same stream afterwards, with and without the second thread.
+// same stream afterwards, whether the deviates are generated on the caller's
+// thread or by one or two generator threads.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -34,18 +35,16 @@ Outcome simulate_from(int skip, const BoundaryPair &c, Simulate simulate) {
   return o;
 }
 
-// Compares the fast simulation, on one thread and on two when both_ways (else on `second_thread`), with
-// the plain one.
-void expect_same_simulation(const BoundaryPair &c, int skip, bool both_ways, bool second_thread = false) {
+// Compares the fast simulation with the plain one, for each number of generator threads listed.
+void expect_same_simulation(const BoundaryPair &c, int skip, std::initializer_list<int> thread_counts) {
   ASSERT_EQ(check_crossing_input(c.THETA, c.K, c.lower.data(), c.upper.data()), 0) << c.name;
   const Outcome plain = simulate_from(skip, c, proceed);
-  for (bool threads : {false, true}) {
-    if (!both_ways && threads != second_thread) continue;
+  for (int threads : thread_counts) {
     Outcome fast = simulate_from(
         skip, c,
         [threads](double *lo, double *up, double *end, double THETA, int K, const int *lower,
                   const int *upper) { proceed_fast(lo, up, end, THETA, K, lower, upper, threads); });
-    const std::string what = std::string(c.name) + (threads ? ", two threads" : ", one thread");
+    const std::string what = std::string(c.name) + ", generator threads " + std::to_string(threads);
     EXPECT_EQ(fast.lo, plain.lo) << what;
     EXPECT_EQ(fast.up, plain.up) << what;
     EXPECT_EQ(fast.end, plain.end) << what;
@@ -95,7 +94,7 @@ std::vector<BoundaryPair> boundary_pairs() {
 
 class FastCrossing : public testing::TestWithParam<BoundaryPair> {};
 
-TEST_P(FastCrossing, EqualsThePlainSimulation) { expect_same_simulation(GetParam(), 17, true); }
+TEST_P(FastCrossing, EqualsThePlainSimulation) { expect_same_simulation(GetParam(), 17, {0, 1, 2}); }
 
 INSTANTIATE_TEST_SUITE_P(Boundaries, FastCrossing, testing::ValuesIn(boundary_pairs()),
                          case_name<BoundaryPair>);
@@ -118,7 +117,7 @@ TEST(FastCrossingRandom, EqualsThePlainSimulationOnRandomBoundaries) {
     }
     const std::string name = "random pair " + std::to_string(trial);
     BoundaryPair c{name.c_str(), THETA, K, lower, upper};
-    expect_same_simulation(c, trial * 13, false, trial % 3 == 0);
+    expect_same_simulation(c, trial * 13, {trial % 3});
   }
 }
 

@@ -65,13 +65,6 @@ TEST_P(GeneratorKernels, EventBitsCompareEachServedValueWithTheThreshold) {
   }
 }
 
-std::string isa_name(const testing::TestParamInfo<KernelIsa> &info) {
-  static const char *const names[] = {"Baseline", "Avx2", "Avx512"};
-  return names[static_cast<int>(info.param)];
-}
-
-INSTANTIATE_TEST_SUITE_P(Isa, GeneratorKernels, testing::ValuesIn(kAllIsas), isa_name);
-
 TEST(EventThreshold, IsTheLargestEventValue) {
   const double grid = std::ldexp(1.0, -52);
   for (double THETA : {0.5, 0.3, 1e-9, grid, 0.52468480020149433, 1.0 - grid, 0.1}) {
@@ -96,4 +89,24 @@ TEST(AppendBits, PacksRunsOfAnyLengthAtAnyOffset) {
   for (std::size_t i = 0; i < size; ++i) ASSERT_EQ(((words[i / 64] >> (i % 64)) & 1) != 0, expected[i]) << i;
 }
 
+std::string isa_name(const testing::TestParamInfo<KernelIsa> &info) {
+  static const char *const names[] = {"Baseline", "Avx2", "Avx512"};
+  return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Isa, GeneratorKernels, testing::ValuesIn(kAllIsas), isa_name);
+
 }  // namespace
+
+TEST_P(GeneratorKernels, JumpMatrixMovesTheStateAsFarAsTheRecurrence) {
+  const std::vector<std::uint64_t> start = random_values(100, 5);
+  for (std::size_t positions : {1, 36, 37, 100, 1009, 5000}) {
+    std::vector<std::uint64_t> w = start;
+    w.resize(100 + positions);
+    extend_sequence(w.data(), 100, w.size(), KernelIsa::kBaseline);
+    std::vector<std::uint64_t> jumped = start;
+    JumpMatrix(positions).apply(jumped.data(), GetParam());
+    for (int i = 0; i < 100; ++i)
+      ASSERT_EQ(jumped[i], w[positions + i] & kValueMask) << positions << ", " << i;
+  }
+}
