@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kMinBatchesPerChunk = 256;
+constexpr int kMinBatchesPerChunk = 1024;
 constexpr int kChunkSlots = 4;  // chunks generated ahead of the reader, at most
 
 std::uint64_t low_bits(std::uint64_t v, int n) { return n >= 64 ? v : v & ((std::uint64_t{1} << n) - 1); }
