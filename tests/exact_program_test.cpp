@@ -287,7 +287,7 @@ TEST_P(BuildsAgree, SimulatedFiguresLieWithinFiveStandardErrorsOfTheExactOnes) {
   }
 }
 
-// Simulated rows cost about 0.15 s each at K = 10; these four inputs take about 4 s of contmon in all.
+// Small inputs, so that the simulated runs of contmon stay short (a few seconds in all).
 INSTANTIATE_TEST_SUITE_P(Inputs, BuildsAgree,
                          testing::Values(AgreementCase{"UnreachableBoundary", "2 0.5 0.1\n", 2},
                                          AgreementCase{"FourStages", "4 0.2 0.1\n", 4},
