@@ -36,7 +36,9 @@ struct StageTables {
   const int *lower, *upper, *run_end, *first_lower_stage;
 };
 
-// Runs kReplicates trials on the reader's bits.
+// Runs kReplicates trials on the reader's bits. Without lower stops (the program's own boundaries), the
+// test for them drops out.
+template <bool kLowerStops>
 inline __attribute__((always_inline)) void simulate_trials(Counters counts, RanEventBits &reader, int K,
                                                            StageTables s) {
   const std::uint64_t *w = reader.words();
@@ -52,8 +54,8 @@ inline __attribute__((always_inline)) void simulate_trials(Counters counts, RanE
     int k = 0;  // stages passed
     int y = 0;  // events so far
     for (;;) {
-      const int safe_from_lower = s.first_lower_stage[y] - 1;
-      if (safe_from_lower > k) {
+      const int safe_from_lower = kLowerStops ? s.first_lower_stage[y] - 1 : K;
+      if (!kLowerStops || safe_from_lower > k) {
         // Up to 64 stages at once: when even all their events leave the count below the upper boundary of
         // stage k+1, the lowest ahead, the trial passes them all.
         const int n = std::min({safe_from_lower - k, 64, K - k});
@@ -115,14 +117,24 @@ inline __attribute__((always_inline)) void simulate_trials(Counters counts, RanE
 }
 
 // Population counts and trailing zeros as single instructions where the processor has them.
+template <bool kLowerStops>
 __attribute__((target("popcnt,bmi"))) void simulate_trials_bit_instructions(Counters counts,
                                                                             RanEventBits &reader, int K,
                                                                             StageTables s) {
-  simulate_trials(counts, reader, K, s);
+  simulate_trials<kLowerStops>(counts, reader, K, s);
 }
 
+template <bool kLowerStops>
 void simulate_trials_baseline(Counters counts, RanEventBits &reader, int K, StageTables s) {
-  simulate_trials(counts, reader, K, s);
+  simulate_trials<kLowerStops>(counts, reader, K, s);
+}
+
+template <bool kLowerStops>
+void simulate_trials_on(Counters counts, RanEventBits &reader, int K, StageTables s) {
+  if (__builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi"))
+    simulate_trials_bit_instructions<kLowerStops>(counts, reader, K, s);
+  else
+    simulate_trials_baseline<kLowerStops>(counts, reader, K, s);
 }
 
 }  // namespace
@@ -146,10 +158,10 @@ void proceed_fast(double lo_prob[], double up_prob[], double end_prob[], double 
   RanEventBits reader(THETA, K, generator_threads);
   const Counters counts{lo_count.get(), up_count.get(), end_count.get()};
   const StageTables tables{lower, upper, run_end.get(), first_lower_stage.get()};
-  if (__builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi"))
-    simulate_trials_bit_instructions(counts, reader, K, tables);
+  if (first_lower_stage[0] <= K)  // some stage has a lower boundary of 0 or more
+    simulate_trials_on<true>(counts, reader, K, tables);
   else
-    simulate_trials_baseline(counts, reader, K, tables);
+    simulate_trials_on<false>(counts, reader, K, tables);
 
   for (int j = 0; j <= K; ++j) {
     lo_prob[j] = count_to_probability(lo_count[j]);
