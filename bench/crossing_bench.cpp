@@ -7,6 +7,7 @@
 
 #include "bndry/bndry.h"
 #include "cross2s/cross2s.h"
+#include "cross2s/cross2s_internal.h"
 
 namespace {
 
@@ -31,16 +32,38 @@ double deviates_per_simulation(const Problem &p, const std::vector<double> &lo, 
   return stages * 1e6;
 }
 
-void BM_CrossingProbSimulation(benchmark::State &state) {
+// One simulation by `simulate`; items processed are deviates drawn.
+template <class Simulate>
+void time_simulation(benchmark::State &state, Simulate simulate) {
   Problem p = pocock_problem(static_cast<int>(state.range(0)), 0.1, 0.002);
   std::vector<double> lo(p.K + 1), up(p.K + 1), end(p.K + 1);
   for (auto _ : state) {
-    CrossingProb(lo.data(), up.data(), end.data(), p.THETA, p.K, p.lower.data(), p.upper.data());
+    simulate(lo.data(), up.data(), end.data(), p.THETA, p.K, p.lower.data(), p.upper.data());
     benchmark::DoNotOptimize(up.data());
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * deviates_per_simulation(p, lo, up, end)));
 }
-BENCHMARK(BM_CrossingProbSimulation)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// The program's engine, as CrossingProb runs it.
+void BM_CrossingProbSimulation(benchmark::State &state) { time_simulation(state, CrossingProb); }
+BENCHMARK(BM_CrossingProbSimulation)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The reference simulation, one RanUni call per simulated stage.
+void BM_PlainSimulation(benchmark::State &state) { time_simulation(state, proceed); }
+BENCHMARK(BM_PlainSimulation)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The fast simulation with 0 (the caller's thread), 1 or 2 generator threads.
+void BM_FastSimulation(benchmark::State &state) {
+  const int threads = static_cast<int>(state.range(1));
+  time_simulation(
+      state, [threads](double *lo, double *up, double *end, double THETA, int K, const int *lower,
+                       const int *upper) { proceed_fast(lo, up, end, THETA, K, lower, upper, threads); });
+}
+BENCHMARK(BM_FastSimulation)
+    ->ArgNames({"K", "threads"})
+    ->ArgsProduct({{10, 100}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_ExactCrossingProb(benchmark::State &state) {
   Problem p = pocock_problem(static_cast<int>(state.range(0)), 0.1, 0.002);

@@ -57,6 +57,7 @@ BENCHMARK(BM_WholeRun)
     ->Args({255, 50, 100})
     ->Args({100, 100, 200})
     ->Args({100, 10, 50})
+    ->Args({100, 500, 1})
     ->Args({10, 300, 50})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

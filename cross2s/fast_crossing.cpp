@@ -36,9 +36,7 @@ struct StageTables {
   const int *lower, *upper, *run_end, *first_lower_stage;
 };
 
-// Runs kReplicates trials on the reader's bits. Without lower stops (the program's own boundaries), the
-// test for them drops out.
-template <bool kLowerStops>
+// Runs kReplicates trials on the reader's bits, for any pair of boundaries.
 inline __attribute__((always_inline)) void simulate_trials(Counters counts, RanEventBits &reader, int K,
                                                            StageTables s) {
   const std::uint64_t *w = reader.words();
@@ -54,8 +52,8 @@ inline __attribute__((always_inline)) void simulate_trials(Counters counts, RanE
     int k = 0;  // stages passed
     int y = 0;  // events so far
     for (;;) {
-      const int safe_from_lower = kLowerStops ? s.first_lower_stage[y] - 1 : K;
-      if (!kLowerStops || safe_from_lower > k) {
+      const int safe_from_lower = s.first_lower_stage[y] - 1;
+      if (safe_from_lower > k) {
         // Up to 64 stages at once: when even all their events leave the count below the upper boundary of
         // stage k+1, the lowest ahead, the trial passes them all.
         const int n = std::min({safe_from_lower - k, 64, K - k});
@@ -116,25 +114,112 @@ inline __attribute__((always_inline)) void simulate_trials(Counters counts, RanE
   reader.finish(p);
 }
 
+// The lowest point, relative to its start, of the distance to the upper boundary over 8 stages, for each
+// byte of event bits (low 8 bits of the index) and byte of boundary rises (high 8 bits, 1 where the boundary
+// rises at that stage). The distance falls by one per event and rises with the boundary.
+struct LowestDistanceTable {
+  std::int8_t lowest[1 << 16];
+  LowestDistanceTable() {
+    for (int index = 0; index < (1 << 16); ++index) {
+      int distance = 0, low = 8;
+      for (int i = 0; i < 8; ++i) {
+        distance += ((index >> (8 + i)) & 1) - ((index >> i) & 1);
+        low = std::min(low, distance);
+      }
+      lowest[index] = static_cast<std::int8_t>(low);
+    }
+  }
+};
+
+const LowestDistanceTable &lowest_distance_table() {
+  static const LowestDistanceTable table;
+  return table;
+}
+
+// Runs kReplicates trials on the reader's bits when no stage has a lower stop. A trial passes up to 64 stages
+// at once when their events cannot reach the lowest upper boundary among them. Otherwise it goes 8 stages at
+// a time: distance = boundary - count is at least 1 while the trial runs and it stops when the distance
+// reaches 0, so 8 stages are passed at once when the table's lowest point for their events and boundary rises
+// keeps the distance above 0 (a boundary that rises by more than one only adds to it); the stages of the
+// others go one at a time.
+inline __attribute__((always_inline)) void simulate_upper_only(Counters counts, RanEventBits &reader, int K,
+                                                               const int upper[],
+                                                               const std::uint8_t rises[]) {
+  const std::int8_t *lowest = lowest_distance_table().lowest;
+  const std::uint64_t *w = reader.words();
+  std::size_t available = reader.size();
+  std::size_t p = 0;
+  const auto needed = static_cast<std::size_t>(K);
+  for (int replicate = 1; replicate <= kReplicates; ++replicate) {
+    if (available - p < needed) {
+      p = reader.refill(p);
+      w = reader.words();
+      available = reader.size();
+    }
+    int k = 0;  // stages passed
+    int y = 0;  // events so far
+    for (;;) {
+      int n = std::min(64, K - k);
+      std::uint64_t bits = bits_from(w, p);
+      if (n < 64) bits &= (std::uint64_t{1} << n) - 1;
+      if (y + std::popcount(bits) < upper[k + 1]) {
+        y += std::popcount(bits);
+        k += n;
+        p += static_cast<std::size_t>(n);
+        if (k == K) break;
+        continue;
+      }
+      for (; n >= 8; n -= 8, bits >>= 8) {
+        const unsigned byte = bits & 0xff;
+        const int distance = upper[k == 0 ? 1 : k] - y;
+        if (distance + lowest[byte | static_cast<unsigned>(rises[k]) << 8] > 0) {
+          y += std::popcount(byte);
+          k += 8;
+          p += 8;
+          continue;
+        }
+        break;
+      }
+      // Stage by stage until the trial stops or the window ends.
+      for (; n > 0; --n, bits >>= 1) {
+        ++k;
+        ++p;
+        y += static_cast<int>(bits & 1);
+        if (y >= upper[k]) break;
+      }
+      if (n > 0) {
+        ++counts.up[k];
+        y = -1;
+        break;
+      }
+      if (k == K) break;
+    }
+    if (y >= 0) ++counts.end[y];
+  }
+  reader.finish(p);
+}
+
 // Population counts and trailing zeros as single instructions where the processor has them.
-template <bool kLowerStops>
 __attribute__((target("popcnt,bmi"))) void simulate_trials_bit_instructions(Counters counts,
                                                                             RanEventBits &reader, int K,
                                                                             StageTables s) {
-  simulate_trials<kLowerStops>(counts, reader, K, s);
+  simulate_trials(counts, reader, K, s);
 }
 
-template <bool kLowerStops>
 void simulate_trials_baseline(Counters counts, RanEventBits &reader, int K, StageTables s) {
-  simulate_trials<kLowerStops>(counts, reader, K, s);
+  simulate_trials(counts, reader, K, s);
 }
 
-template <bool kLowerStops>
-void simulate_trials_on(Counters counts, RanEventBits &reader, int K, StageTables s) {
-  if (__builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi"))
-    simulate_trials_bit_instructions<kLowerStops>(counts, reader, K, s);
-  else
-    simulate_trials_baseline<kLowerStops>(counts, reader, K, s);
+__attribute__((target("popcnt,bmi"))) void simulate_upper_only_bit_instructions(Counters counts,
+                                                                                RanEventBits &reader, int K,
+                                                                                const int upper[],
+                                                                                const std::uint8_t rises[]) {
+  simulate_upper_only(counts, reader, K, upper, rises);
+}
+
+void simulate_upper_only_baseline(Counters counts, RanEventBits &reader, int K, const int upper[],
+                                  const std::uint8_t rises[]) {
+  simulate_upper_only(counts, reader, K, upper, rises);
 }
 
 }  // namespace
@@ -158,10 +243,27 @@ void proceed_fast(double lo_prob[], double up_prob[], double end_prob[], double 
   RanEventBits reader(THETA, K, generator_threads);
   const Counters counts{lo_count.get(), up_count.get(), end_count.get()};
   const StageTables tables{lower, upper, run_end.get(), first_lower_stage.get()};
-  if (first_lower_stage[0] <= K)  // some stage has a lower boundary of 0 or more
-    simulate_trials_on<true>(counts, reader, K, tables);
-  else
-    simulate_trials_on<false>(counts, reader, K, tables);
+  const bool bit_instructions = __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi");
+  if (first_lower_stage[0] <= K) {  // some stage has a lower boundary of 0 or more
+    if (bit_instructions)
+      simulate_trials_bit_instructions(counts, reader, K, tables);
+    else
+      simulate_trials_baseline(counts, reader, K, tables);
+  } else {
+    // rises[k]: bit i set when the upper boundary rises at stage k+1+i (not at stage 1, where the distance
+    // starts from upper[1]).
+    CheckedBuffer<std::uint8_t> rises = checked_buffer<std::uint8_t>(size);
+    for (int k = 0; k <= K; ++k) {
+      unsigned byte = 0;
+      for (int i = 0; i < 8 && k + 1 + i <= K; ++i)
+        if (k + 1 + i >= 2 && upper[k + 1 + i] > upper[k + i]) byte |= 1u << i;
+      rises[k] = static_cast<std::uint8_t>(byte);
+    }
+    if (bit_instructions)
+      simulate_upper_only_bit_instructions(counts, reader, K, upper, rises.get());
+    else
+      simulate_upper_only_baseline(counts, reader, K, upper, rises.get());
+  }
 
   for (int j = 0; j <= K; ++j) {
     lo_prob[j] = count_to_probability(lo_count[j]);
