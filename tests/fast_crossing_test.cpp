@@ -88,6 +88,9 @@ std::vector<BoundaryPair> boundary_pairs() {
        stages(15, [](int k) { return k + 1; })},
       {"ThetaEqualsADeviate", drawn_deviate(), 9, no_lower_boundary(9),
        stages(9, [](int k) { return 1 + k / 2; })},
+      // Rises at stages 9, 17, ...: first stages of the groups of eight a trial may pass at once.
+      {"RisesAtTheStartOfEightStages", 0.2, 40, no_lower_boundary(40),
+       stages(40, [](int k) { return 1 + (k + 7) / 8; })},
       {"LargestK", 0.5, 255, no_lower_boundary(255), stages(255, [](int k) { return 1 + k / 4; })},
   };
 }
