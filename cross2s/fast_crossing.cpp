@@ -1,12 +1,12 @@
 // The crossing simulation on event bits: the same trials, counts and stream
 // consumption as the plain simulation, computed faster. Deviates are read as
-// bits (1 for an event). A trial passes up to 64 stages at once when their
-// events cannot bring its count up to the lowest upper boundary among them;
-// otherwise it moves through the run of stages over which the upper boundary
-// stays the same, within which it stops at the event that brings its count up
-// to the boundary: a population count tells whether that happens and the
-// position of that set bit tells where. Stages at which a lower stop is
-// possible go one at a time.
+// bits (1 for an event), and a trial passes many stages at once where it
+// cannot stop: up to 64 when their events cannot bring its count up to the
+// lowest upper boundary among them. Without lower stops (the program's own
+// boundaries) it then goes eight stages at a time by a table of how far their
+// events can bring the count towards the rising boundary; with lower stops it
+// goes through the runs of stages with the same upper boundary, where the
+// position of the right set bit tells where it stops.
 #include <algorithm>
 #include <bit>
 #include <cstddef>
@@ -36,9 +36,10 @@ struct StageTables {
   const int *lower, *upper, *run_end, *first_lower_stage;
 };
 
-// Runs kReplicates trials on the reader's bits, for any pair of boundaries.
-inline __attribute__((always_inline)) void simulate_trials(Counters counts, RanEventBits &reader, int K,
-                                                           StageTables s) {
+// Runs kReplicates trials on the reader's bits: trial(w, p) runs the trial that starts at bit p of w[],
+// counts how it ends and returns the bit after its last stage.
+template <class Trial>
+inline __attribute__((always_inline)) void run_trials(RanEventBits &reader, int K, Trial trial) {
   const std::uint64_t *w = reader.words();
   std::size_t available = reader.size();
   std::size_t p = 0;
@@ -49,69 +50,69 @@ inline __attribute__((always_inline)) void simulate_trials(Counters counts, RanE
       w = reader.words();
       available = reader.size();
     }
-    int k = 0;  // stages passed
-    int y = 0;  // events so far
-    for (;;) {
-      const int safe_from_lower = s.first_lower_stage[y] - 1;
-      if (safe_from_lower > k) {
-        // Up to 64 stages at once: when even all their events leave the count below the upper boundary of
-        // stage k+1, the lowest ahead, the trial passes them all.
-        const int n = std::min({safe_from_lower - k, 64, K - k});
-        std::uint64_t bits = bits_from(w, p);
-        if (n < 64) bits &= (std::uint64_t{1} << n) - 1;
-        const int events = std::popcount(bits);
-        if (y + events < s.upper[k + 1]) {
-          y += events;
-          k += n;
-          p += static_cast<std::size_t>(n);
-          if (k == K) {
-            ++counts.end[y];
-            break;
-          }
-          continue;
-        }
-        // Otherwise go through the run of stages k+1 .. last with the upper boundary of stage k+1: the trial
-        // stops there at its to_upper-th event, if it has that many.
-        const int last = std::min(s.run_end[k + 1], k + n);
-        if (last < k + n) bits &= (std::uint64_t{1} << (last - k)) - 1;
-        const int run_events = std::popcount(bits);
-        const int to_upper = s.upper[k + 1] - y;  // at least 1
-        if (run_events < to_upper) {
-          y += run_events;
-          p += static_cast<std::size_t>(last - k);
-          k = last;
-          if (k == K) {
-            ++counts.end[y];
-            break;
-          }
-          continue;
-        }
-        for (int i = 1; i < to_upper; ++i) bits &= bits - 1;
-        const int stop = std::countr_zero(bits) + 1;  // the to_upper-th event
-        k += stop;
-        p += static_cast<std::size_t>(stop);
-        ++counts.up[k];
-        break;
-      }
-      // A lower stop is possible at stage k+1: take it on its own.
-      ++k;
-      y += static_cast<int>((w[p / 64] >> (p % 64)) & 1);
-      ++p;
-      if (y >= s.upper[k]) {
-        ++counts.up[k];
-        break;
-      }
-      if (y <= s.lower[k]) {
-        ++counts.lo[k];
-        break;
-      }
-      if (k == K) {
-        ++counts.end[y];
-        break;
-      }
-    }
+    p = trial(w, p);
   }
   reader.finish(p);
+}
+
+// Trials for any pair of boundaries.
+inline __attribute__((always_inline)) void simulate_trials(Counters counts, RanEventBits &reader, int K,
+                                                           StageTables s) {
+  run_trials(
+      reader, K, [&](const std::uint64_t *w, std::size_t p) __attribute__((always_inline)) {
+        int k = 0;  // stages passed
+        int y = 0;  // events so far
+        for (;;) {
+          const int safe_from_lower = s.first_lower_stage[y] - 1;
+          if (safe_from_lower > k) {
+            // Up to 64 stages at once: when even all their events leave the count below the upper boundary of
+            // stage k+1, the lowest ahead, the trial passes them all.
+            const int n = std::min({safe_from_lower - k, 64, K - k});
+            std::uint64_t bits = bits_from(w, p);
+            if (n < 64) bits &= (std::uint64_t{1} << n) - 1;
+            const int events = std::popcount(bits);
+            if (y + events < s.upper[k + 1]) {
+              y += events;
+              k += n;
+              p += static_cast<std::size_t>(n);
+              if (k == K) break;
+              continue;
+            }
+            // Otherwise go through the run of stages k+1 .. last with the upper boundary of stage k+1: the
+            // trial stops there at its to_upper-th event, if it has that many.
+            const int last = std::min(s.run_end[k + 1], k + n);
+            if (last < k + n) bits &= (std::uint64_t{1} << (last - k)) - 1;
+            const int run_events = std::popcount(bits);
+            const int to_upper = s.upper[k + 1] - y;  // at least 1
+            if (run_events < to_upper) {
+              y += run_events;
+              p += static_cast<std::size_t>(last - k);
+              k = last;
+              if (k == K) break;
+              continue;
+            }
+            for (int i = 1; i < to_upper; ++i) bits &= bits - 1;
+            const int stop = std::countr_zero(bits) + 1;  // the to_upper-th event
+            ++counts.up[k + stop];
+            return p + static_cast<std::size_t>(stop);
+          }
+          // A lower stop is possible at stage k+1: take it on its own.
+          ++k;
+          y += static_cast<int>((w[p / 64] >> (p % 64)) & 1);
+          ++p;
+          if (y >= s.upper[k]) {
+            ++counts.up[k];
+            return p;
+          }
+          if (y <= s.lower[k]) {
+            ++counts.lo[k];
+            return p;
+          }
+          if (k == K) break;
+        }
+        ++counts.end[y];
+        return p;
+      });
 }
 
 // The lowest point, relative to its start, of the distance to the upper boundary over 8 stages, for each
@@ -136,67 +137,58 @@ const LowestDistanceTable &lowest_distance_table() {
   return table;
 }
 
-// Runs kReplicates trials on the reader's bits when no stage has a lower stop. A trial passes up to 64 stages
-// at once when their events cannot reach the lowest upper boundary among them. Otherwise it goes 8 stages at
-// a time: distance = boundary - count is at least 1 while the trial runs and it stops when the distance
-// reaches 0, so 8 stages are passed at once when the table's lowest point for their events and boundary rises
-// keeps the distance above 0 (a boundary that rises by more than one only adds to it); the stages of the
-// others go one at a time.
+// Trials when no stage has a lower stop. Past the 64-stage test, distance = boundary - count is at least 1
+// while the trial runs and it stops when the distance reaches 0, so 8 stages are passed at once when the
+// table's lowest point for their events and boundary rises keeps the distance above 0 (a boundary that rises
+// by more than one only adds to it); the stages of the others go one at a time. rises[k]: bit i set when the
+// upper boundary rises at stage k+1+i.
 inline __attribute__((always_inline)) void simulate_upper_only(Counters counts, RanEventBits &reader, int K,
                                                                const int upper[],
                                                                const std::uint8_t rises[]) {
   const std::int8_t *lowest = lowest_distance_table().lowest;
-  const std::uint64_t *w = reader.words();
-  std::size_t available = reader.size();
-  std::size_t p = 0;
-  const auto needed = static_cast<std::size_t>(K);
-  for (int replicate = 1; replicate <= kReplicates; ++replicate) {
-    if (available - p < needed) {
-      p = reader.refill(p);
-      w = reader.words();
-      available = reader.size();
-    }
-    int k = 0;  // stages passed
-    int y = 0;  // events so far
-    for (;;) {
-      int n = std::min(64, K - k);
-      std::uint64_t bits = bits_from(w, p);
-      if (n < 64) bits &= (std::uint64_t{1} << n) - 1;
-      if (y + std::popcount(bits) < upper[k + 1]) {
-        y += std::popcount(bits);
-        k += n;
-        p += static_cast<std::size_t>(n);
-        if (k == K) break;
-        continue;
-      }
-      for (; n >= 8; n -= 8, bits >>= 8) {
-        const unsigned byte = bits & 0xff;
-        const int distance = upper[k == 0 ? 1 : k] - y;
-        if (distance + lowest[byte | static_cast<unsigned>(rises[k]) << 8] > 0) {
-          y += std::popcount(byte);
-          k += 8;
-          p += 8;
-          continue;
+  run_trials(
+      reader, K, [&](const std::uint64_t *w, std::size_t p) __attribute__((always_inline)) {
+        int k = 0;  // stages passed
+        int y = 0;  // events so far
+        while (k < K) {
+          int n = std::min(64, K - k);
+          std::uint64_t bits = bits_from(w, p);
+          if (n < 64) bits &= (std::uint64_t{1} << n) - 1;
+          if (y + std::popcount(bits) < upper[k + 1]) {
+            y += std::popcount(bits);
+            k += n;
+            p += static_cast<std::size_t>(n);
+            continue;
+          }
+          while (n > 0) {
+            if (n >= 8) {
+              const unsigned byte = bits & 0xff;
+              const int distance = upper[k == 0 ? 1 : k] - y;
+              if (distance + lowest[byte | static_cast<unsigned>(rises[k]) << 8] > 0) {
+                y += std::popcount(byte);
+                k += 8;
+                p += 8;
+                n -= 8;
+                bits >>= 8;
+                continue;
+              }
+            }
+            // Up to eight stages one at a time: the trial may stop among them.
+            for (const int end = k + std::min(n, 8); k < end; bits >>= 1) {
+              ++k;
+              ++p;
+              --n;
+              y += static_cast<int>(bits & 1);
+              if (y >= upper[k]) {
+                ++counts.up[k];
+                return p;
+              }
+            }
+          }
         }
-        break;
-      }
-      // Stage by stage until the trial stops or the window ends.
-      for (; n > 0; --n, bits >>= 1) {
-        ++k;
-        ++p;
-        y += static_cast<int>(bits & 1);
-        if (y >= upper[k]) break;
-      }
-      if (n > 0) {
-        ++counts.up[k];
-        y = -1;
-        break;
-      }
-      if (k == K) break;
-    }
-    if (y >= 0) ++counts.end[y];
-  }
-  reader.finish(p);
+        ++counts.end[y];
+        return p;
+      });
 }
 
 // Population counts and trailing zeros as single instructions where the processor has them.
@@ -250,8 +242,7 @@ void proceed_fast(double lo_prob[], double up_prob[], double end_prob[], double 
     else
       simulate_trials_baseline(counts, reader, K, tables);
   } else {
-    // rises[k]: bit i set when the upper boundary rises at stage k+1+i (not at stage 1, where the distance
-    // starts from upper[1]).
+    // Not at stage 1, where the distance starts from upper[1].
     CheckedBuffer<std::uint8_t> rises = checked_buffer<std::uint8_t>(size);
     for (int k = 0; k <= K; ++k) {
       unsigned byte = 0;
