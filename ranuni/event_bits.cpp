@@ -3,13 +3,15 @@
 // so the served stream is the sequence of states, each 1009 positions after the
 // last. Chunks of whole batches are generated on integer values, and only the
 // comparison of the served values with THETA is kept, packed 64 to a word.
-// Generator threads take turns at the chunks, each jumping over the others'
-// chunks with the linear map that advances the sequence by one chunk.
+// Generator threads share the chunks with the reader: each chunk's state is
+// the last one's moved ahead by the linear map that advances the sequence by
+// one chunk, so whoever is free can generate the next.
 #include <sched.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -149,14 +151,14 @@ void ChunkGenerator::restart(const std::uint64_t state[kLongLag], int batches) {
   advance(batches, nullptr);
 }
 
-void ChunkGenerator::jump(const JumpMatrix &matrix) { matrix.apply(sequence_, isa_); }
-
 struct RanEventBits::Work {
   Work(std::uint64_t event_threshold, int lookahead_bits, const std::uint64_t state[kLongLag], int threads);
   ~Work() { stop_threads(); }
 
   void append_next_chunk();
-  void generate_in_turn(int thread, int turns);
+  bool claim(long long &chunk, std::uint64_t state[kLongLag], long long &consumed_seen);
+  void generate_claimed(ChunkGenerator &with, long long chunk, const std::uint64_t state[kLongLag]);
+  void generate_while_running(int thread);
   void stop_threads();
   std::uint64_t *slot_bits(long long chunk) {
     return bits_of_slots.get() + static_cast<std::size_t>(chunk % kChunkSlots) * chunk_words;
@@ -178,16 +180,21 @@ struct RanEventBits::Work {
   std::size_t size = 0;
   CheckedBuffer<std::uint64_t> words;
   CheckedBuffer<std::uint64_t> start_states;  // of the last two chunks appended, by chunk number modulo 2
-  ChunkGenerator generator;                   // generates every chunk when no thread does
+  ChunkGenerator generator;                   // this thread's
 
-  // Chunk c is generated into slot c % kChunkSlots. With n threads, thread t generates the chunks t, t + n,
-  // t + 2n, ... and marks each ready with ready[slot] = c + 1.
+  // With generator threads, any thread claims the next chunk not yet claimed, with the state it starts from,
+  // and generates it into slot chunk % kChunkSlots, once the reader has taken the chunk kChunkSlots before
+  // it; ready[slot] = chunk + 1 marks it done. The reader claims chunks too while the one it needs is not
+  // ready, so no processor stands idle.
   CheckedBuffer<std::uint64_t> bits_of_slots;
   CheckedBuffer<std::uint64_t> states_of_slots;
   std::atomic<long long> ready[kChunkSlots];
-  std::atomic<long long> consumed{0};
+  std::atomic<long long> consumed{0};  // chunks the reader has appended
   std::atomic<bool> stopping{false};
-  std::optional<JumpMatrix> jump_over_others;  // n - 1 chunks ahead
+  std::mutex claim_mutex;
+  long long next_claim = 0;             // guarded by claim_mutex
+  std::uint64_t next_state[kLongLag];   // guarded by claim_mutex: where chunk next_claim starts
+  std::optional<JumpMatrix> one_chunk;  // moves a state one chunk ahead
   std::optional<ChunkGenerator> thread_generators[kMaxGeneratorThreads];
   std::thread threads[kMaxGeneratorThreads];
   int running = 0;
@@ -212,43 +219,46 @@ RanEventBits::Work::Work(std::uint64_t event_threshold, int lookahead_bits,
   thread_count = std::clamp(thread_count, 0, kMaxGeneratorThreads);
   if (thread_count == 0) return;
 
-  // Thread t starts t chunks ahead.
-  const std::size_t chunk_length = static_cast<std::size_t>(batches_per_chunk) * kBatchLength;
-  std::uint64_t start[kLongLag];
-  std::memcpy(start, state, sizeof start);
-  if (thread_count > 1) {
-    const JumpMatrix one_chunk(chunk_length);
-    for (int t = 0; t < thread_count; ++t) {
-      thread_generators[t].emplace(start, threshold, batches_per_chunk, best_kernel_isa());
-      one_chunk.apply(start, best_kernel_isa());
-    }
-    jump_over_others.emplace(chunk_length * static_cast<std::size_t>(thread_count - 1));
-  } else {
-    thread_generators[0].emplace(start, threshold, batches_per_chunk, best_kernel_isa());
-  }
+  std::memcpy(next_state, state, sizeof next_state);
+  one_chunk.emplace(static_cast<std::size_t>(batches_per_chunk) * kBatchLength);
+  for (int t = 0; t < thread_count; ++t)
+    thread_generators[t].emplace(state, threshold, batches_per_chunk, best_kernel_isa());
   try {
     for (; running < thread_count; ++running)
-      threads[running] = std::thread(&Work::generate_in_turn, this, running, thread_count);
+      threads[running] = std::thread(&Work::generate_while_running, this, running);
   } catch (const std::system_error &) {
-    // Fewer threads than asked for: this thread generates instead.
-    stop_threads();
+    // Fewer threads than asked for: those started and this one share the chunks.
   }
 }
 
-void RanEventBits::Work::generate_in_turn(int thread, int turns) {
+bool RanEventBits::Work::claim(long long &chunk, std::uint64_t state[kLongLag], long long &consumed_seen) {
+  std::lock_guard<std::mutex> lock(claim_mutex);
+  consumed_seen = consumed.load(std::memory_order_acquire);
+  if (next_claim - consumed_seen >= kChunkSlots) return false;  // its slot still holds an unread chunk
+  chunk = next_claim++;
+  std::memcpy(state, next_state, sizeof next_state);
+  one_chunk->apply(next_state, best_kernel_isa());
+  return true;
+}
+
+void RanEventBits::Work::generate_claimed(ChunkGenerator &with, long long chunk,
+                                          const std::uint64_t state[kLongLag]) {
+  with.restart(state, 0);
+  with.generate(slot_bits(chunk), slot_state(chunk));
+  std::atomic<long long> &flag = ready[chunk % kChunkSlots];
+  flag.store(chunk + 1, std::memory_order_release);
+  flag.notify_all();
+}
+
+void RanEventBits::Work::generate_while_running(int thread) {
   ChunkGenerator &own = *thread_generators[thread];
-  for (long long c = thread;; c += turns) {
-    long long done = consumed.load(std::memory_order_acquire);
-    while (c - done >= kChunkSlots && !stopping.load(std::memory_order_acquire)) {
-      consumed.wait(done, std::memory_order_acquire);
-      done = consumed.load(std::memory_order_acquire);
-    }
-    if (stopping.load(std::memory_order_acquire)) return;
-    own.generate(slot_bits(c), slot_state(c));
-    std::atomic<long long> &flag = ready[c % kChunkSlots];
-    flag.store(c + 1, std::memory_order_release);
-    flag.notify_one();
-    if (turns > 1) own.jump(*jump_over_others);
+  std::uint64_t state[kLongLag];
+  while (!stopping.load(std::memory_order_acquire)) {
+    long long chunk, consumed_seen;
+    if (claim(chunk, state, consumed_seen))
+      generate_claimed(own, chunk, state);
+    else
+      consumed.wait(consumed_seen, std::memory_order_acquire);  // until the reader frees a slot
   }
 }
 
@@ -268,8 +278,14 @@ void RanEventBits::Work::append_next_chunk() {
   if (running > 0) {
     std::atomic<long long> &flag = ready[c % kChunkSlots];
     for (long long seen = flag.load(std::memory_order_acquire); seen != c + 1;
-         seen = flag.load(std::memory_order_acquire))
-      flag.wait(seen, std::memory_order_acquire);
+         seen = flag.load(std::memory_order_acquire)) {
+      long long chunk, consumed_seen;
+      std::uint64_t claimed_state[kLongLag];
+      if (claim(chunk, claimed_state, consumed_seen))
+        generate_claimed(generator, chunk, claimed_state);
+      else
+        flag.wait(seen, std::memory_order_acquire);
+    }
   } else {
     generator.generate(bits, state);
   }
@@ -347,5 +363,5 @@ int RanGeneratorThreads() {
   int processors = sched_getaffinity(0, sizeof allowed, &allowed) == 0
                        ? CPU_COUNT(&allowed)
                        : static_cast<int>(std::thread::hardware_concurrency());
-  return processors > 1 ? std::min(processors, kMaxGeneratorThreads) : 0;
+  return std::clamp(processors - 1, 0, kMaxGeneratorThreads);
 }

@@ -27,15 +27,15 @@ long long RanUniDrawn();
 /// The most generator threads a reader uses.
 inline constexpr int kMaxGeneratorThreads = 2;
 
-/// Generator threads worth starting: kMaxGeneratorThreads when this process may run on more than one
-/// processor, else 0.
+/// Generator threads worth starting beside the caller's: one less than the processors this process may run
+/// on, at most kMaxGeneratorThreads.
 int RanGeneratorThreads();
 
 /// Reads the stream ahead as event bits, 1 where the deviate is <= THETA, for simulations that need only
 /// that comparison. The bits come from the same deviates RanUni would serve, in the same order; finish()
 /// moves the stream past those that were used, exactly as that many RanUni calls would. Generator threads
-/// (up to kMaxGeneratorThreads; 0 generates on the caller's thread) work ahead of the reader and take turns
-/// at the chunks; the bits are the same however many there are.
+/// (up to kMaxGeneratorThreads) work ahead of the reader and share the generating with it; the bits are the
+/// same however many there are, none included.
 class RanEventBits {
  public:
   /// Starts at the stream's current position (seeding it if nothing has); lookahead (>= 1) is the most bits

@@ -79,9 +79,6 @@ class ChunkGenerator {
   /// Starts again from state[], then moves on by `batches` batches.
   void restart(const std::uint64_t state[kLongLag], int batches);
 
-  /// Moves the state ahead by the matrix's distance without generating.
-  void jump(const JumpMatrix &matrix);
-
   /// The state the next batch starts from (values modulo 2^64).
   const std::uint64_t *state() const { return sequence_; }
 
