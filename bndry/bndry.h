@@ -13,6 +13,13 @@ inline constexpr int kMaxStages = 255;
 
 // ---- Support routines -------------------------------------------------------
 
+/// Ends the process with status after a fatal condition of the support routines or the dialogue.
+[[noreturn]] void fatal_exit(int status);
+
+/// Makes fatal_exit call handler (which must not return) instead of ending the process; null restores
+/// the exit. Lets a harness run the fatal paths in-process, e.g. by throwing from the handler.
+void set_fatal_exit_handler(void (*handler)(int status));
+
 /// Flushes standard output, prints the formatted message there and ends the process with status 2.
 [[noreturn]] void eprintf(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
@@ -25,8 +32,13 @@ void *erealloc(void *p, std::size_t n);
 /// Opens a file; on failure reports the system's reason on standard error and returns null.
 std::FILE *open_file(const char *name, const char *mode);
 
-/// Closes fp (null is allowed and gives 0); reports "Close failed: reason" on a failed close.
+/// Closes fp (null is allowed and gives 0); reports "Close failed: reason" when the close or an earlier
+/// write to fp failed, and then returns EOF.
 int close_file(std::FILE *fp);
+
+/// Flushes fp and checks that nothing written to it was lost; if something was, reports
+/// "Write to NAME failed: reason" on standard error and returns EOF, else returns 0.
+int flush_output(std::FILE *fp, const char *name);
 
 /// Prints x[lo..hi] one element a line as "label[i] = x \n", or "label[] is empty".
 void vec_print(std::FILE *fp, const double *x, int lo, int hi, const char *label);

@@ -9,13 +9,26 @@
 #include <cstring>
 #include <ctime>
 
+namespace {
+
+void (*fatal_exit_handler)(int status) = nullptr;
+
+}  // namespace
+
+void set_fatal_exit_handler(void (*handler)(int status)) { fatal_exit_handler = handler; }
+
+void fatal_exit(int status) {
+  if (fatal_exit_handler != nullptr) fatal_exit_handler(status);
+  std::exit(status);
+}
+
 void eprintf(const char *format, ...) {
   std::fflush(stdout);
   std::va_list args;
   va_start(args, format);
   std::vfprintf(stdout, format, args);
   va_end(args);
-  std::exit(2);
+  fatal_exit(2);
 }
 
 void *emalloc(std::size_t n) {
@@ -39,12 +52,36 @@ std::FILE *open_file(const char *name, const char *mode) {
   return fp;
 }
 
+namespace {
+
+// The reason for a failed write that fp has recorded, or 0 when it has none: errno
+// as the failure left it, or EIO when that has been cleared since.
+int recorded_write_error(std::FILE *fp) { return !std::ferror(fp) ? 0 : errno != 0 ? errno : EIO; }
+
+}  // namespace
+
 int close_file(std::FILE *fp) {
   if (fp == nullptr) return 0;
+  // A write that failed before the close lost its data even when the final flush
+  // succeeds, so it fails the close too.
+  int earlier_error = recorded_write_error(fp);
   errno = 0;
   int result = std::fclose(fp);
+  if (result != EOF && earlier_error != 0) {
+    errno = earlier_error;
+    result = EOF;
+  }
   if (result == EOF) std::perror("Close failed");
   return result;
+}
+
+int flush_output(std::FILE *fp, const char *name) {
+  int earlier_error = recorded_write_error(fp);
+  errno = 0;
+  if (std::fflush(fp) == 0 && earlier_error == 0) return 0;
+  int reason = errno != 0 ? errno : earlier_error != 0 ? earlier_error : EIO;
+  std::fprintf(stderr, "Write to %s failed: %s\n", name, std::strerror(reason));
+  return EOF;
 }
 
 void vec_print(std::FILE *fp, const double *x, int lo, int hi, const char *label) {
@@ -70,7 +107,7 @@ enum class ReadOutcome { kValue, kEndOfInput, kNotANumber };
 [[noreturn]] void read_failure(const char *reader, ReadOutcome outcome) {
   std::printf("%s: %s\n", reader,
               outcome == ReadOutcome::kEndOfInput ? "end of file error." : "input error.");
-  std::exit(1);
+  fatal_exit(1);
 }
 
 // Reads a decimal integer as "%d" does (white space, an optional sign, digits),

@@ -238,6 +238,77 @@ TEST(Files, FailedCloseIsReported) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Close failed: No space left on device\n");
 }
 
+TEST(Files, WriteFailureBeforeTheCloseIsReportedEvenWhenTheCloseSucceeds) {
+  TempFile file;
+  std::FILE *fp = open_file(file.path().c_str(), "w");
+  ASSERT_NE(fp, nullptr);
+  std::fputs("1\n", fp);
+  EXPECT_EQ(std::fgetc(fp), EOF);  // reading a stream opened for writing sets its error indicator
+  ASSERT_TRUE(std::ferror(fp));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(close_file(fp), EOF);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Close failed: Bad file descriptor\n");
+}
+
+TEST(Files, FlushOutputReportsWhatCouldNotBeWritten) {
+  struct {
+    const char *path;
+    bool set_error;
+    int result;
+    const char *message;
+  } cases[] = {
+      {"", false, 0, ""},
+      {"/dev/full", false, EOF, "Write to out failed: No space left on device\n"},
+      {"", true, EOF, "Write to out failed: Bad file descriptor\n"},
+  };
+  for (const auto &c : cases) {
+    TempFile file;
+    std::FILE *fp = std::fopen(*c.path != '\0' ? c.path : file.path().c_str(), "w");
+    ASSERT_NE(fp, nullptr);
+    // Capturing flushes every stream, so it starts before the data is buffered.
+    testing::internal::CaptureStderr();
+    std::fputs("report\n", fp);
+    if (c.set_error) std::fgetc(fp);
+    EXPECT_EQ(flush_output(fp, "out"), c.result) << c.path << c.set_error;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message) << c.path << c.set_error;
+    std::fclose(fp);
+    if (c.result == 0) {
+      EXPECT_EQ(file.contents(), "report\n");
+    }
+  }
+}
+
+struct FatalExit {
+  int status;
+};
+
+[[noreturn]] void throw_fatal_exit(int status) { throw FatalExit{status}; }
+
+TEST(FatalExitHandler, TakesOverTheFatalPathsUntilReset) {
+  set_fatal_exit_handler(throw_fatal_exit);
+  std::FILE *fp = input("x");
+  int status = -1;
+  testing::internal::CaptureStdout();
+  try {
+    int_read(fp);
+  } catch (const FatalExit &e) {
+    status = e.status;
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "int_read: input error.\n");
+  EXPECT_EQ(status, 1);
+  std::fclose(fp);
+  testing::internal::CaptureStdout();
+  try {
+    eprintf("out of memory");
+  } catch (const FatalExit &e) {
+    status = e.status;
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "out of memory");
+  EXPECT_EQ(status, 2);
+  set_fatal_exit_handler(nullptr);
+  EXPECT_EXIT(fatal_exit(3), testing::ExitedWithCode(3), "");
+}
+
 TEST(Printtime, MillisecondsBelowOneSecondSecondsFromOne) {
   struct {
     int t0, t1;
