@@ -1,11 +1,16 @@
 // contmon: Pocock-type boundaries for monitoring a single-arm trial with a
 // binary outcome after every patient.
+#include <csignal>
 #include <cstdio>
 
 #include "bndry/bndry.h"
 #include "driver/driver.h"
 
 int main(int /*argc*/, char **argv) {
+  // A reader that goes away makes writes fail with EPIPE instead of killing the
+  // process, so that a lost report ends with a message and status 1.
+  std::signal(SIGPIPE, SIG_IGN);
+
   print_banner(stdout);
   print_prompt(stdout);
 
@@ -48,5 +53,7 @@ int main(int /*argc*/, char **argv) {
 
   printdatetime(stdout);
   std::printf("\n");
+  // A report that did not reach standard output (closed, full, a broken pipe) fails the run.
+  if (flush_output(stdout, "standard output") != 0) return 1;
   return 0;
 }

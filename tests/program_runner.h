@@ -1,7 +1,9 @@
 // Runs a built program with given standard input in a scratch directory and
-// collects its standard output, standard error and exit status.
+// collects its standard output (or sends it somewhere faulty), standard error
+// and exit status.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,16 +67,54 @@ inline std::string mask_date_line(std::string output) {
   return output.replace(at, end - at, "<masked>");
 }
 
-// Runs program in dir with input on standard input.
+// Where a run's standard output goes.
+enum class OutputTarget {
+  kFile,        // stdout.txt in the run's directory, read back into ProgramRun::out
+  kClosed,      // no descriptor 1 at all
+  kBrokenPipe,  // a pipe whose reading end is closed before the program starts
+  kFullDevice,  // /dev/full, where every write fails with ENOSPC
+};
+
+// Runs program in dir with input on standard input, standard output sent to target and
+// standard error captured.
 inline ProgramRun run_program(const std::string &program, const std::string &input,
-                              const std::filesystem::path &dir) {
+                              const std::filesystem::path &dir, OutputTarget target = OutputTarget::kFile) {
   write_file(dir / "stdin.txt", input);
-  std::string command =
-      "cd '" + dir.string() + "' && '" + program + "' < stdin.txt > stdout.txt 2> stderr.txt";
-  int raw = std::system(command.c_str());
+  int pipe_fds[2] = {-1, -1};
+  if (target == OutputTarget::kBrokenPipe && pipe(pipe_fds) == 0) close(pipe_fds[0]);
+  pid_t pid = fork();
+  if (pid == 0) {
+    auto redirect = [](const char *path, int flags, int fd) {
+      int opened = open(path, flags, 0644);
+      if (opened < 0 || dup2(opened, fd) < 0) _exit(126);
+      close(opened);
+    };
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    redirect("stdin.txt", O_RDONLY, 0);
+    switch (target) {
+      case OutputTarget::kFile:
+        redirect("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 1);
+        break;
+      case OutputTarget::kClosed:
+        close(1);
+        break;
+      case OutputTarget::kBrokenPipe:
+        if (dup2(pipe_fds[1], 1) < 0) _exit(126);
+        close(pipe_fds[1]);
+        break;
+      case OutputTarget::kFullDevice:
+        redirect("/dev/full", O_WRONLY, 1);
+        break;
+    }
+    redirect("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 2);
+    execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  if (pipe_fds[1] >= 0) close(pipe_fds[1]);
+  int raw = 0;
   ProgramRun run;
-  if (raw != -1 && WIFEXITED(raw)) run.status = WEXITSTATUS(raw);
-  run.out = read_file(dir / "stdout.txt");
+  if (pid > 0 && waitpid(pid, &raw, 0) == pid && WIFEXITED(raw)) run.status = WEXITSTATUS(raw);
+  if (target == OutputTarget::kFile) run.out = read_file(dir / "stdout.txt");
   run.err = read_file(dir / "stderr.txt");
   return run;
 }
