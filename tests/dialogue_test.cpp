@@ -70,7 +70,12 @@ INSTANTIATE_TEST_SUITE_P(
         DialogueCase{"PhiLarge", "10 0.3 1e300\n", "ReadData: phi = 1e+300 is outside (0,1)\n", 1},
         DialogueCase{"PhiNaN", "10 0.3 -nan\n", "ReadData: phi = -nan is outside (0,1)\n", 1},
         DialogueCase{"PhiIsALetter", "10 0.3 q\n", "dbl_read: input error.\n", 1},
-        DialogueCase{"PhiMissing", "10 0.3", "dbl_read: end of file error.\n", 1}),
+        DialogueCase{"PhiMissing", "10 0.3", "dbl_read: end of file error.\n", 1},
+        // Input that ends inside the three numbers.
+        DialogueCase{"EndsAfterKWithoutLineEnd", "25", "dbl_read: end of file error.\n", 1},
+        DialogueCase{"EndsInsideTheta", "10 0.", "ReadData: theta = 0 is outside (0,1)\n", 1},
+        DialogueCase{"EndsAfterTheSignOfPhi", "10 0.3 -", "dbl_read: input error.\n", 1},
+        DialogueCase{"EndsInsideAHexadecimalPhi", "10 0.3 0x", "dbl_read: input error.\n", 1}),
     case_name<DialogueCase>);
 
 TEST(Dialogue, InputOnOneLineOrSeveralGivesTheSameRun) {
@@ -82,6 +87,32 @@ TEST(Dialogue, InputOnOneLineOrSeveralGivesTheSameRun) {
     EXPECT_EQ(run.status, one_line.status) << input;
     EXPECT_EQ(mask_date_line(run.out), mask_date_line(one_line.out)) << input;
     EXPECT_EQ(run.err, one_line.err) << input;
+  }
+}
+
+TEST(Dialogue, MegabytesOfWhiteSpaceOrDigitsAreReadThrough) {
+  const std::string blanks(4 << 20, ' '), line_ends(1 << 20, '\n'), zeros(1 << 20, '0');
+  ProgramRun reference = run_contmon("1 0.5 0.9\n");
+  ASSERT_EQ(reference.status, 0);
+  for (const std::string &input : {blanks + "1" + line_ends + "0.5\t" + blanks + "0.9",
+                                   zeros + "1 0.5" + zeros + " 0.9" + zeros + line_ends}) {
+    ProgramRun run = run_contmon(input);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(mask_date_line(run.out), mask_date_line(reference.out));
+  }
+  struct {
+    std::string input;
+    std::string message;
+  } failures[] = {
+      {std::string(1 << 20, '9') + " 0.5 0.9", "ReadData: n = 2147483647 is outside [1:255]\n"},
+      {blanks + line_ends, "int_read: end of file error.\n"},
+      {"1 " + std::string(1 << 20, 'x'), "dbl_read: input error.\n"},
+      {"1 0.5 " + blanks, "dbl_read: end of file error.\n"},
+  };
+  for (const auto &f : failures) {
+    ProgramRun run = run_contmon(f.input);
+    EXPECT_EQ(run.status, 1) << f.message;
+    EXPECT_EQ(run.out, kDialogue + f.message);
   }
 }
 

@@ -148,15 +148,43 @@ INSTANTIATE_TEST_SUITE_P(Golden, Transcript,
                          testing::Values("ten_stages", "one_stage", "theta_off_grid", "no_acceptable_level"),
                          [](const testing::TestParamInfo<std::string> &info) { return info.param; });
 
-TEST(Report, BoundaryFileThatCannotBeCreatedIsReportedAndTheRunCompletes) {
+// A boundary file that cannot be created or written is reported on standard error and
+// the run completes: the whole report, the closing lines and status 0.
+struct FileFaultCase {
+  const char *name;
+  void (*arrange)(const std::filesystem::path &file);
+  const char *err;
+};
+
+void PrintTo(const FileFaultCase &c, std::ostream *os) { *os << c.name; }
+
+class BoundaryFileFault : public testing::TestWithParam<FileFaultCase> {};
+
+TEST_P(BoundaryFileFault, IsReportedAndTheRunCompletes) {
   ScratchDirectory dir;
-  std::filesystem::create_directory(dir.path() / "_bndry_.dat");
+  const std::filesystem::path file = dir.path() / "_bndry_.dat";
+  GetParam().arrange(file);
+  const std::filesystem::file_status before = std::filesystem::symlink_status(file);
   ProgramRun run = run_as_contmon(read_file(kGolden / "one_stage.input"), dir);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "Open of _bndry_.dat with mode=w failed: Is a directory\n");
+  EXPECT_EQ(run.err, GetParam().err);
   EXPECT_EQ(mask_date_line(run.out), read_file(kGolden / "one_stage.stdout"));
-  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "_bndry_.dat"));
+  EXPECT_EQ(std::filesystem::symlink_status(file).type(), before.type());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BoundaryFileFault,
+    testing::Values(FileFaultCase{"DirectoryInItsPlace",
+                                  [](const std::filesystem::path &file) {
+                                    std::filesystem::create_directory(file);
+                                  },
+                                  "Open of _bndry_.dat with mode=w failed: Is a directory\n"},
+                    FileFaultCase{"DiskFull",
+                                  [](const std::filesystem::path &file) {
+                                    std::filesystem::create_symlink("/dev/full", file);
+                                  },
+                                  "Close failed: No space left on device\n"}),
+    [](const testing::TestParamInfo<FileFaultCase> &info) { return std::string(info.param.name); });
 
 TEST(Report, RunThatFailsAtInputLeavesTheBoundaryFileUntouched) {
   for (const char *input : {"0 0.3 0.05\n", "10 0.3 1\n", "10 0.3"}) {
