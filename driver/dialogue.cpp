@@ -2,10 +2,9 @@
 // K, THETA and PHI.
 #include "driver/driver.h"
 
-#include <cstdlib>
-
 #include "bndry/bndry.h"
 #include "cross2s/cross2s.h"
+#include "driver/driver_internal.h"
 
 void print_banner(std::FILE *out) {
   std::fprintf(out, "Continuous monitoring of clinical trials involving binary outcomes\n");
@@ -22,21 +21,23 @@ void print_banner(std::FILE *out) {
 
 void print_prompt(std::FILE *out) { std::fprintf(out, "Input  K  THETA  PHI: "); }
 
-void ReadData(int *K, double *THETA, double *PHI) {
-  *K = int_read(stdin);
+void ReadData(int *K, double *THETA, double *PHI) { read_data(stdin, K, THETA, PHI); }
+
+void read_data(std::FILE *in, int *K, double *THETA, double *PHI) {
+  *K = int_read(in);
   if (*K < 1 || *K > kMaxStages) {
     std::printf("ReadData: n = %d is outside [%d:%d]\n", *K, 1, kMaxStages);
-    std::exit(1);
+    fatal_exit(1);
   }
   // The negated tests reject a NaN as well as values outside (0, 1).
-  *THETA = dbl_read(stdin);
+  *THETA = dbl_read(in);
   if (!(*THETA > 0.0 && *THETA < 1.0)) {
     std::printf("ReadData: theta = %g is outside (0,1)\n", *THETA);
-    std::exit(1);
+    fatal_exit(1);
   }
-  *PHI = dbl_read(stdin);
+  *PHI = dbl_read(in);
   if (!(*PHI > 0.0 && *PHI < 1.0)) {
     std::printf("ReadData: phi = %g is outside (0,1)\n", *PHI);
-    std::exit(1);
+    fatal_exit(1);
   }
 }
