@@ -1,0 +1,62 @@
+// The fuzz harness of the dialogue: its corpus and kept findings replayed under
+// the test build, and its judge shown to catch outcomes that break the rules.
+#include "fuzz/dialogue_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/program_runner.h"
+
+namespace {
+
+const std::uint8_t *bytes(const std::string &s) { return reinterpret_cast<const std::uint8_t *>(s.data()); }
+
+TEST(DialogueHarness, CorpusAndFindingsObeyTheDialogueRules) {
+  int replayed = 0;
+  for (const char *folder : {"corpus", "regressions"}) {
+    const std::filesystem::path dir = std::filesystem::path(CONTMON_FUZZ_DIR) / folder;
+    if (!std::filesystem::exists(dir)) continue;
+    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
+      const std::string input = read_file(entry.path());
+      EXPECT_EQ(check_dialogue(bytes(input), input.size()), "") << entry.path();
+      ++replayed;
+    }
+  }
+  EXPECT_GE(replayed, 30);
+}
+
+struct Doctored {
+  const char *name;
+  const char *input;
+  void (*change)(DialogueOutcome &);
+};
+
+void PrintTo(const Doctored &c, std::ostream *os) { *os << c.name; }
+
+class DialogueJudge : public testing::TestWithParam<Doctored> {};
+
+TEST_P(DialogueJudge, PassesTheRealOutcomeAndCatchesTheChangedOne) {
+  const std::string input = GetParam().input;
+  DialogueOutcome outcome = run_dialogue_on(bytes(input), input.size());
+  EXPECT_EQ(dialogue_fault(outcome, bytes(input), input.size()), "");
+  GetParam().change(outcome);
+  EXPECT_NE(dialogue_fault(outcome, bytes(input), input.size()), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DialogueJudge,
+    testing::Values(Doctored{"StatusTwo", "300 1 1", [](DialogueOutcome &o) { o.status = 2; }},
+                    Doctored{"KMisread", "300 1 1", [](DialogueOutcome &o) { o.K = 299; }},
+                    Doctored{"ReadOnAfterBadK", "300 1 1", [](DialogueOutcome &o) { o.consumed = 5; }},
+                    Doctored{"MessageAfterValidInput", "1 0.5 0.9",
+                             [](DialogueOutcome &o) { o.output = "x\n"; }},
+                    Doctored{"InvalidPhiAccepted", "1 0.5 0.9", [](DialogueOutcome &o) { o.PHI = 1.0; }},
+                    Doctored{"FailureWithoutStatus", "1 0.5 x", [](DialogueOutcome &o) { o.status = -1; }},
+                    Doctored{"PhiReadAfterBadTheta", "1 2 0.5", [](DialogueOutcome &o) { o.PHI = 0.5; }},
+                    Doctored{"WrongReaderMessage", "",
+                             [](DialogueOutcome &o) { o.output = "int_read: input error.\n"; }}),
+    [](const testing::TestParamInfo<Doctored> &info) { return std::string(info.param.name); });
+
+}  // namespace
