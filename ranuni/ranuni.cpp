@@ -102,12 +102,6 @@ double RanUni() {
   return ranf_arr_buf[0];
 }
 
-long long RanUniDrawn() {
-  bool serving = ranf_arr_ptr > ranf_arr_buf && ranf_arr_ptr <= ranf_arr_buf + kServedPerBatch;
-  return serving ? (refills - 1) * kServedPerBatch + (ranf_arr_ptr - ranf_arr_buf)
-                 : refills * kServedPerBatch;
-}
-
 namespace {
 
 // Deviates are multiples of 2^-52 below 1, so both conversions are exact.
@@ -121,6 +115,8 @@ int pending_in_batch() {
 }
 
 }  // namespace
+
+long long RanUniDrawn() { return refills * kServedPerBatch - pending_in_batch(); }
 
 int ran_stream_peek(std::uint64_t pending[kServedPerBatch], std::uint64_t state[kLongLag]) {
   if (not_ready) RanStart(kDefaultSeed);
