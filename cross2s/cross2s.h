@@ -9,20 +9,37 @@
 // stops it, and -1 means no lower stop. Probability vectors are double
 // arrays of K+1 elements indexed 0..K.
 //
-// The engine is chosen at link time: each program links exactly one engine
-// source, which defines method_name and CrossingProb.
+// Each program links one default-engine source, which defines
+// default_crossing_engine; a run may choose another with SetCrossingEngine.
 #pragma once
 
-/// The label of the crossing engine linked into this program, e.g. "Simulation-based".
-extern const char *const method_name;
+/// The ways of obtaining crossing probabilities.
+enum class CrossingEngine {
+  kSimulation,       ///< 1,000,000 simulated trials from the program's random stream (the fast walk)
+  kExact,            ///< the exact forward recursion; draws no deviate
+  kPlainSimulation,  ///< the same simulation, one deviate at a time: the reference the fast walk must match
+};
 
-/// Returns method_name.
+/// The engine a program starts with, defined by the default-engine source linked into it.
+extern const CrossingEngine default_crossing_engine;
+
+/// Makes CrossingProb and method use engine from now on.
+void SetCrossingEngine(CrossingEngine engine);
+
+/// The engine in use: the last one set, else default_crossing_engine.
+CrossingEngine crossing_engine();
+
+/// The label of the engine in use: "Exact" or "Simulation-based".
 const char *method();
+
+/// Makes CrossingProb call observer(context) before every computation (null: none); a progress display uses
+/// it to count the simulations of a boundary search.
+void SetCrossingObserver(void (*observer)(void *context), void *context);
 
 // ---- Crossing probabilities -------------------------------------------------
 
 /// Probabilities of stopping at the lower (lo_prob[1..K]) or upper (up_prob[1..K]) boundary at each stage and
-/// of ending with each count (end_prob[0..K]), from the engine linked into the program. Returns 0, or the
+/// of ending with each count (end_prob[0..K]), from the engine in use. Returns 0, or the
 /// code 1..7 of the first violated input rule (THETA in (0,1); K >= 1; lower[1] <= 0; upper[1] >= 1; lower
 /// non-decreasing; upper non-decreasing; lower[i] < upper[i]), in which case nothing is written and no
 /// deviate is drawn.

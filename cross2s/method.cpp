@@ -1,3 +1,0 @@
-#include "cross2s/cross2s.h"
-
-const char *method() { return method_name; }
