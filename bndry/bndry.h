@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 /// The largest maximum sample size K: the binomial tables and the boundary hold stages 1..255.
 inline constexpr int kMaxStages = 255;
@@ -48,6 +49,10 @@ void ivec_print(std::FILE *fp, const int *x, int lo, int hi, const char *label);
 
 /// Reads one int; ends the process with status 1 on end of input or text that is not a number.
 int int_read(std::FILE *fp);
+
+/// Reads one int as int_read does and stores in typed the characters that make it up (sign and digits, at most
+/// 64 of them).
+int int_read_text(std::FILE *fp, std::string *typed);
 
 /// Reads one double; ends the process with status 1 on end of input or text that is not a number.
 double dbl_read(std::FILE *fp);

@@ -113,7 +113,11 @@ enum class ReadOutcome { kValue, kEndOfInput, kNotANumber };
 // Reads a decimal integer as "%d" does (white space, an optional sign, digits),
 // but saturates at INT_MIN and INT_MAX instead of overflowing: a number too large
 // for an int is read as the nearest int, which every range check then rejects.
-ReadOutcome scan_int(std::FILE *fp, int *value) {
+ReadOutcome scan_int(std::FILE *fp, int *value, std::string *typed) {
+  constexpr std::size_t kMaxTyped = 64;
+  auto keep = [typed](int c) {
+    if (typed != nullptr && typed->size() < kMaxTyped) typed->push_back(static_cast<char>(c));
+  };
   int c;
   do c = std::getc(fp);
   while (c != EOF && std::isspace(c));
@@ -122,6 +126,7 @@ ReadOutcome scan_int(std::FILE *fp, int *value) {
   bool negative = false;
   if (c == '+' || c == '-') {
     negative = c == '-';
+    keep(c);
     c = std::getc(fp);
   }
   if (c == EOF || !std::isdigit(c)) {
@@ -132,6 +137,7 @@ ReadOutcome scan_int(std::FILE *fp, int *value) {
   constexpr long long kCap = static_cast<long long>(INT_MAX) + 1;
   long long magnitude = 0;
   for (; c != EOF && std::isdigit(c); c = std::getc(fp)) {
+    keep(c);
     if (magnitude < kCap) magnitude = magnitude * 10 + (c - '0');
   }
   if (c != EOF) std::ungetc(c, fp);
@@ -144,9 +150,12 @@ ReadOutcome scan_int(std::FILE *fp, int *value) {
 
 }  // namespace
 
-int int_read(std::FILE *fp) {
+int int_read(std::FILE *fp) { return int_read_text(fp, nullptr); }
+
+int int_read_text(std::FILE *fp, std::string *typed) {
+  if (typed != nullptr) typed->clear();
   int value = 0;
-  ReadOutcome outcome = scan_int(fp, &value);
+  ReadOutcome outcome = scan_int(fp, &value, typed);
   if (outcome != ReadOutcome::kValue) read_failure("int_read", outcome);
   return value;
 }

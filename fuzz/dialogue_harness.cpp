@@ -81,6 +81,7 @@ struct ReferenceInt {
   enum { kValue, kEndOfInput, kNotANumber } kind;
   int value;
   std::size_t end;
+  std::size_t start = 0;  // of the sign or first digit
 };
 
 ReferenceInt reference_int(const std::uint8_t *data, std::size_t size) {
@@ -93,7 +94,22 @@ ReferenceInt reference_int(const std::uint8_t *data, std::size_t size) {
   if (end == digits) return {ReferenceInt::kNotANumber, 0, end};
   std::string text(data + start, data + end);
   long long value = std::strtoll(text.c_str(), nullptr, 10);
-  return {ReferenceInt::kValue, static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX)), end};
+  return {ReferenceInt::kValue, static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX)), end, start};
+}
+
+// The message for a K whose digits run on into other text: the word from its sign or first digit to the next
+// white space, its first 40 characters and "..." when longer, unprintable characters as '?'. *consumed is
+// where reading must stop: past the white space that ends the word.
+std::string run_on_k_message(const std::uint8_t *data, std::size_t size, const ReferenceInt &k,
+                             long *consumed) {
+  std::size_t end = k.end;
+  while (end < size && !std::isspace(data[end])) ++end;
+  *consumed = static_cast<long>(end < size ? end + 1 : size);
+  std::string word(data + k.start, data + end);
+  if (word.size() > 40) word = word.substr(0, 40) + "...";
+  for (char &c : word)
+    if (!std::isprint(static_cast<unsigned char>(c))) c = '?';
+  return "ReadData: K = '" + word + "' is not a whole number in [1:255]\n";
 }
 
 bool within_unit_interval(double x) { return x > 0.0 && x < 1.0; }
@@ -129,6 +145,11 @@ std::string dialogue_fault(const DialogueOutcome &o, const std::uint8_t *data, s
     expected = "int_read: input error.\n";
   } else if (o.K != k.value) {
     return format("K stored as %d, the input holds %d", o.K, k.value);
+  } else if (k.end < size && !std::isspace(data[k.end])) {
+    long consumed = 0;
+    expected = run_on_k_message(data, size, k, &consumed);
+    if (o.consumed != consumed) return format("read %ld bytes of a K that runs on, not %ld", o.consumed, consumed);
+    if (o.THETA != 0.0) return "THETA read after a K that runs on";
   } else if (o.K < 1 || o.K > kMaxStages) {
     expected = format("ReadData: n = %d is outside [1:255]\n", o.K);
     if (o.consumed != static_cast<long>(k.end))

@@ -56,7 +56,17 @@ INSTANTIATE_TEST_SUITE_P(
                     Doctored{"FailureWithoutStatus", "1 0.5 x", [](DialogueOutcome &o) { o.status = -1; }},
                     Doctored{"PhiReadAfterBadTheta", "1 2 0.5", [](DialogueOutcome &o) { o.PHI = 0.5; }},
                     Doctored{"WrongReaderMessage", "",
-                             [](DialogueOutcome &o) { o.output = "int_read: input error.\n"; }}),
+                             [](DialogueOutcome &o) { o.output = "int_read: input error.\n"; }},
+                    Doctored{"RunOnKAccepted", "40.5 0.2 0.1",
+                             [](DialogueOutcome &o) {
+                               o.status = -1;
+                               o.output.clear();
+                             }},
+                    Doctored{"RunOnKMisquoted", "40x 0.2 0.1",
+                             [](DialogueOutcome &o) {
+                               o.output = "ReadData: K = '40' is not a whole number in [1:255]\n";
+                             }},
+                    Doctored{"ThetaReadAfterRunOnK", "4e1 0.2 0.1", [](DialogueOutcome &o) { o.THETA = 0.2; }}),
     [](const testing::TestParamInfo<Doctored> &info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<FileFaultCase> &info) { return std::string(info.param.name); });
 
 TEST(Report, RunThatFailsAtInputLeavesTheBoundaryFileUntouched) {
-  for (const char *input : {"0 0.3 0.05\n", "10 0.3 1\n", "10 0.3"}) {
+  for (const char *input : {"0 0.3 0.05\n", "10 0.3 1\n", "10 0.3", "10.5 0.3 0.05\n"}) {
     ScratchDirectory dir;
     write_file(dir.path() / "_bndry_.dat", "kept\n");
     ProgramRun run = run_contmon_in(input, dir);
