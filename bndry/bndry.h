@@ -37,6 +37,25 @@ std::FILE *open_file(const char *name, const char *mode);
 /// write to fp failed, and then returns EOF.
 int close_file(std::FILE *fp);
 
+/// A file written in place of another: under a temporary name in the target's folder, renamed over the target
+/// when complete, so that no reader ever sees it half-written and of two runs writing it at once one complete
+/// file remains. A target that exists and is not a regular file (a device such as /dev/stdout, a pipe) is
+/// written directly.
+struct ReplacementFile {
+  std::FILE *fp = nullptr;  ///< where to write
+  std::string target;       ///< the file replaced, links followed
+  std::string temporary;    ///< the temporary file; empty when the target is written directly
+};
+
+/// Opens a replacement for the file name; on failure reports "Open of NAME with mode=w failed: reason" on
+/// standard error and returns false.
+bool open_replacement(ReplacementFile *file, const char *name);
+
+/// Completes the replacement: closes the file (reporting a failure as close_file does) and renames it over the
+/// target (reporting "Rename of TEMPORARY to TARGET failed: reason"). Returns 0, or EOF after a failure, in
+/// which case the temporary file is removed and the target left as it was.
+int commit_replacement(ReplacementFile *file);
+
 /// Flushes fp and checks that nothing written to it was lost; if something was, reports
 /// "Write to NAME failed: reason" on standard error and returns EOF, else returns 0.
 int flush_output(std::FILE *fp, const char *name);

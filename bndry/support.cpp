@@ -2,12 +2,17 @@
 // readers, vector printers and time stamps.
 #include "bndry/bndry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 
 namespace {
 
@@ -72,6 +77,60 @@ int close_file(std::FILE *fp) {
     result = EOF;
   }
   if (result == EOF) std::perror("Close failed");
+  return result;
+}
+
+bool open_replacement(ReplacementFile *file, const char *name) {
+  *file = ReplacementFile{};
+  auto open_failed = [name](int reason) {
+    std::fprintf(stderr, "Open of %s with mode=w failed: %s\n", name, std::strerror(reason));
+    return false;
+  };
+  struct stat existing;
+  const bool exists = stat(name, &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) return open_failed(EISDIR);
+  if (exists && !S_ISREG(existing.st_mode)) {  // a device or a pipe: nothing to replace
+    file->fp = open_file(name, "w");
+    return file->fp != nullptr;
+  }
+  // A link is followed, so that the file it points to is replaced and the link kept.
+  std::error_code ignored;
+  std::filesystem::path target = name;
+  if (std::filesystem::is_symlink(target, ignored)) target = std::filesystem::weakly_canonical(target, ignored);
+  std::string hidden = target.filename().string();
+  hidden.insert(0, 1, '.');
+  std::string temporary = (target.parent_path() / (hidden + ".XXXXXX")).string();
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return open_failed(errno);
+  // The permissions a file created by fopen would have, or those of the file replaced.
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, exists ? existing.st_mode & 07777 : 0666 & ~mask);
+  file->fp = fdopen(fd, "w");
+  if (file->fp == nullptr) {
+    const int reason = errno;
+    close(fd);
+    unlink(temporary.c_str());
+    return open_failed(reason);
+  }
+  file->target = target.string();
+  file->temporary = temporary;
+  return true;
+}
+
+int commit_replacement(ReplacementFile *file) {
+  std::FILE *fp = file->fp;
+  file->fp = nullptr;
+  if (file->temporary.empty()) return close_file(fp);
+  // On disk before the rename, so that the name never refers to a file still being written.
+  if (std::fflush(fp) == 0) fsync(fileno(fp));
+  int result = close_file(fp);
+  if (result == 0 && std::rename(file->temporary.c_str(), file->target.c_str()) != 0) {
+    std::fprintf(stderr, "Rename of %s to %s failed: %s\n", file->temporary.c_str(), file->target.c_str(),
+                 std::strerror(errno));
+    result = EOF;
+  }
+  if (result != 0) unlink(file->temporary.c_str());
   return result;
 }
 

@@ -14,11 +14,16 @@ void write_boundary_file(std::FILE *fp, const char *progname, const int *b, doub
   std::fprintf(fp, "ALPHA = %g \n", ALPHA);
 }
 
+int save_boundary_file(const char *name, const char *progname, const int *b, double ALPHA, double PHIstar, int K,
+                       double THETA, double PHI) {
+  ReplacementFile file;
+  if (!open_replacement(&file, name)) return EOF;
+  write_boundary_file(file.fp, progname, b, ALPHA, PHIstar, K, THETA, PHI);
+  return commit_replacement(&file);
+}
+
 void ivec_print2(const char *progname, const int *b, double ALPHA, double PHIstar, int K, double THETA,
                  double PHI) {
   if (K <= 0) return;
-  std::FILE *fp = open_file(kBoundaryFileName, "w");
-  if (fp == nullptr) return;
-  write_boundary_file(fp, progname, b, ALPHA, PHIstar, K, THETA, PHI);
-  close_file(fp);
+  save_boundary_file(kBoundaryFileName, progname, b, ALPHA, PHIstar, K, THETA, PHI);
 }

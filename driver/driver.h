@@ -1,8 +1,10 @@
-// Public interface of the driver module: the console dialogue, the
-// operating-characteristics table and the boundary file.
+// Public interface of the driver module: the console dialogue, the report
+// of a run, the operating-characteristics table and the boundary file.
 #pragma once
 
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 /// Prints the banner, the method line and the definitions block on out.
 void print_banner(std::FILE *out);
@@ -13,6 +15,24 @@ void print_prompt(std::FILE *out);
 /// Reads K, THETA and PHI from standard input, storing each as soon as it is read;
 /// prints the message for the first invalid value and ends with status 1.
 void ReadData(int *K, double *THETA, double *PHI);
+
+// ---- The report of a run ----------------------------------------------------------
+
+/// The name of the boundary file, written in the current directory unless a run names another.
+inline constexpr const char *kBoundaryFileName = "_bndry_.dat";
+
+/// What a run prints and writes besides the boundary and its table.
+struct ReportOptions {
+  const char *boundary_file = kBoundaryFileName;  ///< where the boundary file goes; null: nowhere
+  std::vector<double> rates;                      ///< the table's event probabilities; empty: the default rows
+  std::optional<double> alternative;              ///< P1: a line with the power there, and a row in the table
+};
+
+/// Runs the boundary search for K, THETA and PHI with the engine in use and prints the report on standard
+/// output: the results, the boundary, the table, the boundary file's fate and the date. Shows progress on a
+/// terminal's standard error. Returns the exit status: 0, or 1 when the search failed (nothing printed but
+/// its message) or the boundary file could not be written (the report complete).
+int run_report(const ReportOptions &options, int K, double THETA, double PHI, const char *progname);
 
 // ---- Operating-characteristics table -------------------------------------------
 
@@ -29,14 +49,15 @@ int round_up(int n, int m);
 
 // ---- Boundary file ----------------------------------------------------------------
 
-/// The name of the boundary file, written in the current directory.
-inline constexpr const char *kBoundaryFileName = "_bndry_.dat";
-
 /// Writes the contents of the boundary file for b[1..K] to fp.
 void write_boundary_file(std::FILE *fp, const char *progname, const int *b, double ALPHA, double PHIstar,
                          int K, double THETA, double PHI);
 
-/// Creates the boundary file and writes b[1..K] to it; does nothing for K <= 0 or when the file cannot be
-/// opened (open_file reports that on standard error).
+/// Writes the boundary file for b[1..K] to the file name, replacing any earlier one whole (open_replacement).
+/// Returns 0, or EOF when it could not be written, which has been reported on standard error.
+int save_boundary_file(const char *name, const char *progname, const int *b, double ALPHA, double PHIstar, int K,
+                       double THETA, double PHI);
+
+/// Writes the boundary file for b[1..K] to _bndry_.dat as save_boundary_file does; does nothing for K <= 0.
 void ivec_print2(const char *progname, const int *b, double ALPHA, double PHIstar, int K, double THETA,
                  double PHI);

@@ -1,6 +1,10 @@
 // Routines private to the driver module, exposed for its tests.
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
+#include "bndry/bndry.h"
 #include "driver/driver.h"
 
 /// The most rows a table can have: one for THETA and 19 grid values.
@@ -12,3 +16,21 @@ int table_event_probabilities(double THETA, double p[kMaxTableRows]);
 /// ReadData on the stream in: reads and validates K, THETA and PHI, storing each as soon as it is read;
 /// prints the message for the first invalid value and calls fatal_exit(1).
 void read_data(std::FILE *in, int *K, double *THETA, double *PHI);
+
+/// The table's figures at the event probabilities p, in order, for the upper boundary b[1..K]: one crossing
+/// computation each; before_row(i), when given, is called before row i.
+std::vector<oc_summary> table_summaries(const std::vector<double> &p, int K, const int upper[],
+                                        void (*before_row)(void *context, std::size_t row) = nullptr,
+                                        void *context = nullptr);
+
+/// Prints the table: header, one row per event probability p[i] with the figures rows[i] and the probability
+/// shown to `decimals` decimals (2 to 6), then the definitions block.
+void print_table(const std::vector<double> &p, const std::vector<oc_summary> &rows, int decimals);
+
+/// The decimals (2 to 6) that show every probability of p: 2 for hundredths, 3 for 0.125, ...
+int rate_decimals(const std::vector<double> &p);
+
+/// The rows of a run's table: the rates asked for, else the default rows for THETA; with an alternative P1,
+/// also P1 unless a row has it already: among the default rows in ascending order, else last. Stores the
+/// index of P1's row in *alternative_row.
+std::vector<double> report_rows(const ReportOptions &options, double THETA, std::size_t *alternative_row);

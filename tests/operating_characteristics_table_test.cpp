@@ -1,9 +1,10 @@
 // The operating-characteristics table: which event probabilities get a row,
-// and the layout around the rows.
+// the layout around the rows, and the width of a rate with more decimals.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,56 @@ INSTANTIATE_TEST_SUITE_P(
                     RowCase{"NotANumber", std::nan(""), grid_from(5)}),
     case_name<RowCase>);
 
+// The rows of a run's table: the rates asked for or the default rows, and the alternative P1 placed among
+// them once.
+struct ReportRowsCase {
+  const char *name;
+  std::vector<double> rates;
+  std::optional<double> alternative;
+  double THETA;
+  std::vector<double> rows;
+  std::size_t alternative_row;
+  int decimals;
+};
+
+void PrintTo(const ReportRowsCase &c, std::ostream *os) { *os << c.name; }
+
+class ReportRows : public testing::TestWithParam<ReportRowsCase> {};
+
+TEST_P(ReportRows, RatesInTheirOrderAndTheAlternativeOnce) {
+  const ReportRowsCase &c = GetParam();
+  ReportOptions options;
+  options.rates = c.rates;
+  options.alternative = c.alternative;
+  std::size_t alternative_row = 999;
+  const std::vector<double> rows = report_rows(options, c.THETA, &alternative_row);
+  EXPECT_EQ(rows, c.rows);
+  if (c.alternative) {
+    EXPECT_EQ(alternative_row, c.alternative_row);
+  }
+  EXPECT_EQ(rate_decimals(rows), c.decimals);
+}
+
+std::vector<double> inserted(std::vector<double> rows, std::size_t at, double p) {
+  rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at), p);
+  return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ReportRows,
+    testing::Values(
+        ReportRowsCase{"DefaultRows", {}, std::nullopt, 0.3, grid_from(30), 0, 2},
+        ReportRowsCase{"RatesAsGiven", {0.4, 0.1, 0.125, 0.4}, std::nullopt, 0.3, {0.4, 0.1, 0.125, 0.4}, 0, 3},
+        ReportRowsCase{"AlternativeAmongTheGrid", {}, 0.33, 0.3, inserted(grid_from(30), 1, 0.33), 1, 2},
+        ReportRowsCase{"AlternativeOnTheGrid", {}, 0.45, 0.3, grid_from(30), 3, 2},
+        ReportRowsCase{"AlternativeAfterThetaRow", {}, 0.1234, 0.123,
+                       inserted(with_theta_row(0.123, grid_from(15)), 1, 0.1234), 1, 4},
+        ReportRowsCase{"AlternativeAboveTheGrid", {}, 0.99, 0.3, inserted(grid_from(30), 14, 0.99), 14, 2},
+        ReportRowsCase{"AlternativeAfterTheRates", {0.5, 0.2}, 0.35, 0.1, {0.5, 0.2, 0.35}, 2, 2},
+        ReportRowsCase{"AlternativeAmongTheRates", {0.5, 0.35, 0.2}, 0.35, 0.1, {0.5, 0.35, 0.2}, 1, 2},
+        ReportRowsCase{"SixDecimalsAtMost", {0.1234567}, std::nullopt, 0.1, {0.1234567}, 0, 6}),
+    case_name<ReportRowsCase>);
+
 TEST(TablePrint, HeaderRowsAndDefinitions) {
   RanStart(314159);
   const int upper[] = {0, 1, 2, 2};
@@ -123,6 +174,24 @@ TEST(TablePrint, ARowIsPrintedAsTablePrintPrintsIt) {
   const std::vector<std::string> lines = lines_of(table.text());
   ASSERT_GT(lines.size(), 2u);
   EXPECT_EQ(row, lines[2] + "\n");
+}
+
+TEST(TablePrint, RatesWithMoreDecimalsWidenOnlyTheirColumnAndKeepTheRowsFigures) {
+  const int upper[] = {0, 1, 2, 2};
+  const std::vector<double> p = {0.1234567, 0.5};
+  RanStart(314159);
+  const std::vector<oc_summary> rows = table_summaries(p, 3, upper);
+  StdoutCapture capture;
+  print_table(p, rows, rate_decimals(p));
+  const std::vector<std::string> lines = lines_of(capture.text());
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "THETA    PHI*    E[Y]    SD[Y]   E[N]    SD[N]   E[Y/N]  SD[Y/N] ");
+  EXPECT_EQ(lines[2].substr(0, 9), "0.123457 ");
+  EXPECT_EQ(lines[3].substr(0, 9), "0.500000 ");
+  // The figures are those of a two-decimal table of the same rows.
+  StdoutCapture narrow;
+  print_table(p, rows, 2);
+  EXPECT_EQ(lines[3].substr(9), lines_of(narrow.text())[3].substr(8));
 }
 
 }  // namespace

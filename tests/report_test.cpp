@@ -139,7 +139,7 @@ TEST_P(Transcript, MatchesTheStoredOutputAndBoundaryFileByteForByte) {
   write_file(dir.path() / "_bndry_.dat", std::string(2000, '#') + "\n");  // a longer file is replaced
   ProgramRun run = run_as_contmon(read_file(kGolden / (name + ".input")), dir);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err, read_file(kGolden / (name + ".stderr")));  // no file: nothing on standard error
   EXPECT_EQ(mask_date_line(run.out), read_file(kGolden / (name + ".stdout")));
   EXPECT_EQ(read_file(dir.path() / "_bndry_.dat"), read_file(kGolden / (name + ".bndry_dat")));
 }
@@ -148,8 +148,8 @@ INSTANTIATE_TEST_SUITE_P(Golden, Transcript,
                          testing::Values("ten_stages", "one_stage", "theta_off_grid", "no_acceptable_level"),
                          [](const testing::TestParamInfo<std::string> &info) { return info.param; });
 
-// A boundary file that cannot be created or written is reported on standard error and
-// the run completes: the whole report, the closing lines and status 0.
+// A boundary file that cannot be created or written is reported on standard error, and the
+// run completes its report, says that the file could not be written, and ends with status 1.
 struct FileFaultCase {
   const char *name;
   void (*arrange)(const std::filesystem::path &file);
@@ -166,9 +166,16 @@ TEST_P(BoundaryFileFault, IsReportedAndTheRunCompletes) {
   GetParam().arrange(file);
   const std::filesystem::file_status before = std::filesystem::symlink_status(file);
   ProgramRun run = run_as_contmon(read_file(kGolden / "one_stage.input"), dir);
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, GetParam().err);
-  EXPECT_EQ(mask_date_line(run.out), read_file(kGolden / "one_stage.stdout"));
+  std::string expected = read_file(kGolden / "one_stage.stdout");
+  const std::string written =
+      "The boundary has been written to file _bndry_.dat in a format\n"
+      "appropriate for reading into other supplied programs (e.g. tolk3).\n";
+  ASSERT_NE(expected.find(written), std::string::npos);
+  expected.replace(expected.find(written), written.size(),
+                   "The boundary could not be written to file _bndry_.dat (the reason is on standard error).\n");
+  EXPECT_EQ(mask_date_line(run.out), expected);
   EXPECT_EQ(std::filesystem::symlink_status(file).type(), before.type());
 }
 

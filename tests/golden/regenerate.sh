@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Rewrites the expected transcripts from the programs in build/: for every
-# NAME.input, NAME.stdout (the date line masked) and NAME.bndry_dat, from
-# contmon for tests/golden/ and from contmon-exact for tests/golden/exact/.
+# NAME.input, NAME.stdout (the date line masked), NAME.bndry_dat and, when the
+# run wrote to standard error, NAME.stderr, from contmon for tests/golden/ and
+# from contmon-exact for tests/golden/exact/.
 # Run it only after a change that is meant to alter the output, and review
 # the diff.
 set -euo pipefail
@@ -18,9 +19,10 @@ regenerate() {
   for input in "$dir"/*.input; do
     name="$(basename "$input" .input)"
     rm -f "$scratch/_bndry_.dat"
-    (cd "$scratch" && "./$program" < "$input") |
+    (cd "$scratch" && "./$program" < "$input" 2> "$scratch/stderr") |
       sed 's/^Date and time: .*/Date and time: <masked>/' > "$dir/$name.stdout"
     cp "$scratch/_bndry_.dat" "$dir/$name.bndry_dat"
+    if [[ -s $scratch/stderr ]]; then cp "$scratch/stderr" "$dir/$name.stderr"; else rm -f "$dir/$name.stderr"; fi
   done
 }
 
