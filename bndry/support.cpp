@@ -96,7 +96,8 @@ bool open_replacement(ReplacementFile *file, const char *name) {
   // A link is followed, so that the file it points to is replaced and the link kept.
   std::error_code ignored;
   std::filesystem::path target = name;
-  if (std::filesystem::is_symlink(target, ignored)) target = std::filesystem::weakly_canonical(target, ignored);
+  if (std::filesystem::is_symlink(target, ignored))
+    target = std::filesystem::weakly_canonical(target, ignored);
   std::string hidden = target.filename().string();
   hidden.insert(0, 1, '.');
   std::string temporary = (target.parent_path() / (hidden + ".XXXXXX")).string();

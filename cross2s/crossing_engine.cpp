@@ -29,7 +29,8 @@ int CrossingProb(double lo_prob[], double up_prob[], double end_prob[], double T
                  const int lower[], const int upper[]) {
   if (crossing_observer != nullptr) crossing_observer(crossing_observer_context);
   const CrossingEngine engine = crossing_engine();
-  if (engine == CrossingEngine::kExact) return ExactCrossingProb(lo_prob, up_prob, end_prob, THETA, K, lower, upper);
+  if (engine == CrossingEngine::kExact)
+    return ExactCrossingProb(lo_prob, up_prob, end_prob, THETA, K, lower, upper);
   const int code = check_crossing_input(THETA, K, lower, upper);
   if (code != 0) return code;
   if (engine == CrossingEngine::kPlainSimulation)

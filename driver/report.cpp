@@ -85,9 +85,10 @@ int run_report(const ReportOptions &options, int K, double THETA, double PHI, co
   std::printf("= the pointwise stopping probability\n");
   if (options.alternative) {
     const oc_summary &power = rows[alternative_row];
-    std::printf("POWER = %g = the probability of stopping when the event probability is P1 = %g"
-                " (E[N] = %g)\n",
-                power.phi_star, *options.alternative, power.mean_n);
+    std::printf(
+        "POWER = %g = the probability of stopping when the event probability is P1 = %g"
+        " (E[N] = %g)\n",
+        power.phi_star, *options.alternative, power.mean_n);
   }
   std::printf("\nThe upper boundary is:\n");
   ivec_print(stdout, upper, 1, K, "b");
@@ -99,14 +100,14 @@ int run_report(const ReportOptions &options, int K, double THETA, double PHI, co
 
   int status = 0;
   std::printf("\n");
-  if (options.boundary_file == nullptr) {
+  const char *file = options.boundary_file;
+  if (file == nullptr) {
     std::printf("The boundary was not written to a file (--no-output).\n");
-  } else if (save_boundary_file(options.boundary_file, progname, upper, alpha[0], PHIstar, K, THETA, PHI) == 0) {
-    std::printf("The boundary has been written to file %s in a format\n", options.boundary_file);
+  } else if (save_boundary_file(file, progname, upper, alpha[0], PHIstar, K, THETA, PHI) == 0) {
+    std::printf("The boundary has been written to file %s in a format\n", file);
     std::printf("appropriate for reading into other supplied programs (e.g. tolk3).\n");
   } else {
-    std::printf("The boundary could not be written to file %s (the reason is on standard error).\n",
-                options.boundary_file);
+    std::printf("The boundary could not be written to file %s (the reason is on standard error).\n", file);
     status = 1;
   }
 

@@ -148,7 +148,8 @@ std::string dialogue_fault(const DialogueOutcome &o, const std::uint8_t *data, s
   } else if (k.end < size && !std::isspace(data[k.end])) {
     long consumed = 0;
     expected = run_on_k_message(data, size, k, &consumed);
-    if (o.consumed != consumed) return format("read %ld bytes of a K that runs on, not %ld", o.consumed, consumed);
+    if (o.consumed != consumed)
+      return format("read %ld bytes of a K that runs on, not %ld", o.consumed, consumed);
     if (o.THETA != 0.0) return "THETA read after a K that runs on";
   } else if (o.K < 1 || o.K > kMaxStages) {
     expected = format("ReadData: n = %d is outside [1:255]\n", o.K);

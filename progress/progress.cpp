@@ -22,7 +22,8 @@ void ProgressLine::show(const std::string &text) {
   const Clock::time_point now = now_();
   if (now - start_ < delay_ || (width_ > 0 && now - shown_at_ < kUpdateInterval)) return;
   shown_at_ = now;
-  const long seconds = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - start_).count());
+  const long seconds =
+      static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - start_).count());
   const std::string line = text + " (" + std::to_string(seconds) + " s)";
   const std::size_t blanks = width_ > line.size() ? width_ - line.size() : 0;
   std::fprintf(stream_, "\r%s%*s", line.c_str(), static_cast<int>(blanks), "");

@@ -12,8 +12,10 @@ class ProgressLine {
  public:
   using Clock = std::chrono::steady_clock;
 
-  /// A line on stream, shown only when enabled and once delay has passed since construction; now is the clock.
-  ProgressLine(std::FILE *stream, bool enabled, Clock::duration delay, Clock::time_point (*now)() = Clock::now);
+  /// A line on stream, shown only when enabled and once delay has passed since construction; now is the
+  /// clock.
+  ProgressLine(std::FILE *stream, bool enabled, Clock::duration delay,
+               Clock::time_point (*now)() = Clock::now);
 
   /// A line on standard error, enabled when standard error is a terminal, shown after about a second.
   static ProgressLine on_standard_error();

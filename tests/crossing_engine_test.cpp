@@ -15,12 +15,14 @@ struct EngineCase {
   const char *name;
   CrossingEngine engine;
   const char *label;
-  CrossingResult (*reference)(double THETA, int K, const std::vector<int> &lower, const std::vector<int> &upper);
+  CrossingResult (*reference)(double THETA, int K, const std::vector<int> &lower,
+                              const std::vector<int> &upper);
 };
 
 void PrintTo(const EngineCase &c, std::ostream *os) { *os << c.name; }
 
-CrossingResult plain_reference(double THETA, int K, const std::vector<int> &lower, const std::vector<int> &upper) {
+CrossingResult plain_reference(double THETA, int K, const std::vector<int> &lower,
+                               const std::vector<int> &upper) {
   return run_crossing(
       [](double lo[], double up[], double end[], double t, int k, const int l[], const int u[]) {
         proceed(lo, up, end, t, k, l, u);
@@ -58,19 +60,21 @@ TEST_P(ChosenEngine, CrossingProbIsTheChosenEngineBitForBit) {
   EXPECT_EQ(RanUniDrawn(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ChosenEngine,
-    testing::Values(EngineCase{"Simulation", CrossingEngine::kSimulation, "Simulation-based", plain_reference},
-                    EngineCase{"PlainSimulation", CrossingEngine::kPlainSimulation, "Simulation-based",
-                               plain_reference},
-                    EngineCase{"Exact", CrossingEngine::kExact, "Exact", exact_crossing}),
-    case_name<EngineCase>);
+INSTANTIATE_TEST_SUITE_P(Table, ChosenEngine,
+                         testing::Values(EngineCase{"Simulation", CrossingEngine::kSimulation,
+                                                    "Simulation-based", plain_reference},
+                                         EngineCase{"PlainSimulation", CrossingEngine::kPlainSimulation,
+                                                    "Simulation-based", plain_reference},
+                                         EngineCase{"Exact", CrossingEngine::kExact, "Exact",
+                                                    exact_crossing}),
+                         case_name<EngineCase>);
 
 TEST(EngineObserver, IsCalledOnceForEveryComputationUntilRemoved) {
   int calls = 0;
   SetCrossingObserver([](void *context) { ++*static_cast<int *>(context); }, &calls);
   SetCrossingEngine(CrossingEngine::kExact);
-  for (int k = 0; k < 3; ++k) exact_crossing(0.3, 2, no_lower_boundary(2), {0, 1, 2});  // not through the seam
+  for (int k = 0; k < 3; ++k)
+    exact_crossing(0.3, 2, no_lower_boundary(2), {0, 1, 2});  // not through the seam
   for (int k = 0; k < 3; ++k) simulated_crossing(0.3, 2, no_lower_boundary(2), {0, 1, 2});
   SetCrossingObserver(nullptr, nullptr);
   simulated_crossing(0.3, 2, no_lower_boundary(2), {0, 1, 2});
