@@ -75,10 +75,14 @@ enum class OutputTarget {
   kFullDevice,  // /dev/full, where every write fails with ENOSPC
 };
 
-// Runs program in dir with input on standard input, standard output sent to target and
+// Runs program with args in dir with input on standard input, standard output sent to target and
 // standard error captured.
 inline ProgramRun run_program(const std::string &program, const std::string &input,
-                              const std::filesystem::path &dir, OutputTarget target = OutputTarget::kFile) {
+                              const std::filesystem::path &dir, OutputTarget target = OutputTarget::kFile,
+                              const std::vector<std::string> &args = {}) {
+  std::vector<const char *> argv = {program.c_str()};
+  for (const std::string &arg : args) argv.push_back(arg.c_str());
+  argv.push_back(nullptr);
   write_file(dir / "stdin.txt", input);
   int pipe_fds[2] = {-1, -1};
   if (target == OutputTarget::kBrokenPipe && pipe(pipe_fds) == 0) close(pipe_fds[0]);
@@ -107,7 +111,7 @@ inline ProgramRun run_program(const std::string &program, const std::string &inp
         break;
     }
     redirect("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 2);
-    execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+    execv(program.c_str(), const_cast<char *const *>(argv.data()));
     _exit(127);
   }
   if (pipe_fds[1] >= 0) close(pipe_fds[1]);

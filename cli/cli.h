@@ -1,0 +1,60 @@
+// Public interface of the command line: what a run asks for, read from its
+// arguments, and the help and version texts. Errors in the arguments are
+// values, not exits: main decides what to print and the exit status.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+/// The engine the command line asks for.
+enum class EngineChoice { kDefault, kSimulation, kExact };
+
+/// What a run asks for.
+struct RunRequest {
+  EngineChoice engine = EngineChoice::kDefault;  ///< --exact, --simulate; the last one given counts
+  bool has_numbers = false;                      ///< K THETA PHI were arguments; else the dialogue asks
+  int K = 0;                                     ///< with has_numbers: 1..255
+  double THETA = 0.0;                            ///< with has_numbers: in (0, 1)
+  double PHI = 0.0;                              ///< with has_numbers: in (0, 1)
+  std::optional<std::string> output_file;        ///< -o FILE; none: the default name
+  bool no_output = false;                        ///< --no-output (after any -o)
+  std::vector<double> rates;                     ///< --rates, in the order given; empty: the default rows
+  std::optional<double> alternative;             ///< --alternative P1
+};
+
+/// What the program is to do.
+enum class CommandAction {
+  kRun,      ///< run with the request
+  kHelp,     ///< print text on standard output, exit 0
+  kVersion,  ///< print text on standard output, exit 0
+  kFail,     ///< print text on standard error, exit 1
+};
+
+/// A command line read.
+struct Command {
+  CommandAction action = CommandAction::kRun;
+  RunRequest request;  ///< with kRun
+  std::string text;    ///< with the other actions: whole lines, each ended by a line feed
+};
+
+/// Reads argv[0..argc-1]. Prints nothing, never exits.
+Command parse_command_line(int argc, const char *const argv[]);
+
+/// "" when the alternative P1 fits THETA (P1 above THETA), else the message for it, on one line ended by a
+/// line feed; used when THETA comes from the dialogue.
+std::string check_alternative(const char *argv0, double P1, double THETA);
+
+/// "" when a boundary file can be written as file: its folder exists and it is not a folder itself; else the
+/// message for --output, on one line ended by a line feed. Checked before a run so that it does not fail at
+/// its end.
+std::string check_output_file(const char *argv0, const std::string &file);
+
+/// The name the program was invoked by, without its directory ("contmon" when there is none).
+std::string program_name(const char *argv0);
+
+/// The help text of the program invoked as argv0.
+std::string help_text(const char *argv0);
+
+/// The program name and the project version, one line.
+std::string version_text(const char *argv0);

@@ -1,0 +1,24 @@
+// Routines private to the command line, exposed for its tests: the strict
+// reading of numbers and of rate lists, and the suggestion for a mistyped
+// option. Each returns an empty string on success and otherwise the message
+// (without the program name), leaving its output unspecified.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// The most rates a --rates list may give.
+inline constexpr std::size_t kMaxRates = 10000;
+
+/// Reads text as K: one whole number (optional sign, decimal digits) from 1 to kMaxStages.
+std::string read_sample_size(std::string_view text, int *K);
+
+/// Reads text as the probability named field: one decimal number strictly between 0 and 1.
+std::string read_probability(std::string_view field, std::string_view text, double *p);
+
+/// Reads a --rates list: comma-separated rates and FROM:TO:STEP ranges, expanded in the order given.
+std::string read_rates(std::string_view text, std::vector<double> *rates);
+
+/// The known long option nearest to option (two edits at most, e.g. "--exact" for "--exac"), or "".
+std::string nearest_option(std::string_view option);

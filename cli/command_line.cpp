@@ -1,0 +1,250 @@
+// The command line: options and the three numbers, read with CLI11 into a
+// request, every value checked strictly before anything runs.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/cli_internal.h"
+
+namespace {
+
+// The long options, with the value each takes ("" for a flag), for messages and suggestions.
+struct OptionName {
+  const char *name;
+  const char *synopsis;
+};
+
+constexpr OptionName kOptions[] = {
+    {"--exact", "--exact"},         {"--simulate", "--simulate"}, {"--output", "-o, --output FILE"},
+    {"--no-output", "--no-output"}, {"--rates", "--rates LIST"},  {"--alternative", "--alternative P1"},
+    {"--help", "-h, --help"},       {"--version", "--version"},
+};
+
+std::string synopsis_of(const std::string &name) {
+  for (const OptionName &option : kOptions)
+    if (name == option.name) return option.synopsis;
+  return name;
+}
+
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// A message on one line for the program, ended by a line feed; control characters typed into an argument
+// (a line feed, say) show as '?', so that the message stays one line.
+std::string message_line(const std::string &program, std::string message) {
+  for (char &c : message)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return program + ": " + message + "\n";
+}
+
+Command failure(const std::string &program, const std::string &message) {
+  Command command;
+  command.action = CommandAction::kFail;
+  command.text = message_line(program, message);
+  return command;
+}
+
+// A fault in the form of the command line rather than in a value: the message and where to read more.
+Command usage_failure(const std::string &program, const std::string &message) {
+  Command command = failure(program, message);
+  command.text += "Try '" + program + " --help'.\n";
+  return command;
+}
+
+// CLI11's message for a malformed option turned into ours: the option and what it takes.
+Command parse_failure(const std::string &program, const CLI::ParseError &error) {
+  const std::string what = error.what();
+  const std::size_t override_at = what.find(" was given a disallowed flag override");
+  if (override_at != std::string::npos)
+    return usage_failure(program, "option '--" + what.substr(0, override_at) + "' takes no value");
+  const std::size_t colon = what.find(':');
+  if (what.find("required") != std::string::npos && colon != std::string::npos && what.rfind("--", 0) == 0)
+    return usage_failure(program, "option '" + synopsis_of(what.substr(0, colon)) + "' needs a value");
+  return usage_failure(program, what);
+}
+
+// The arguments after the program's name, last first as CLI11 takes them, with "--name=" for an option that
+// takes a value split into "--name" and "": CLI11 would take the next argument as the value instead.
+std::vector<std::string> with_empty_values_apart(int argc, const char *const argv[]) {
+  std::vector<std::string> args;
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    options = options && arg != "--";
+    const std::string name = arg.empty() ? arg : arg.substr(0, arg.size() - 1);
+    if (options && !arg.empty() && arg.back() == '=' &&
+        (name == "--output" || name == "--rates" || name == "--alternative")) {
+      args.push_back(name);
+      args.emplace_back();
+    } else {
+      args.push_back(arg);
+    }
+  }
+  std::reverse(args.begin(), args.end());
+  return args;
+}
+
+// The flag of the pair given last on the command line: first, second or neither (null).
+const CLI::Option *last_of(const CLI::App &app, const CLI::Option *first, const CLI::Option *second) {
+  const CLI::Option *last = nullptr;
+  for (const CLI::Option *option : app.parse_order())
+    if (option == first || option == second) last = option;
+  return last;
+}
+
+}  // namespace
+
+std::string nearest_option(std::string_view option) {
+  const std::string_view name = option.substr(0, option.find('='));
+  std::string best;
+  std::size_t best_distance = 3;
+  for (const OptionName &known : kOptions) {
+    const std::size_t distance = edit_distance(name, known.name);
+    if (distance < best_distance) {
+      best_distance = distance;
+      best = known.name;
+    }
+  }
+  return best;
+}
+
+std::string program_name(const char *argv0) {
+  const std::string path = argv0 != nullptr ? argv0 : "";
+  const std::string name = path.substr(path.find_last_of('/') + 1);
+  return name.empty() ? "contmon" : name;
+}
+
+std::string check_alternative(const char *argv0, double P1, double THETA) {
+  if (P1 > THETA) return "";
+  char message[160];
+  std::snprintf(message, sizeof message,
+                "--alternative P1 = %g is not above THETA = %g: P1 is an unacceptable event probability, "
+                "higher than THETA",
+                P1, THETA);
+  return message_line(program_name(argv0), message);
+}
+
+std::string check_output_file(const char *argv0, const std::string &file) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path path = file;
+  std::string fault;
+  if (fs::is_directory(path, error)) {
+    fault = "it is a folder; name a file in it";
+  } else {
+    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    if (!fs::is_directory(folder, error)) fault = "there is no folder '" + folder.string() + "'";
+  }
+  return fault.empty() ? "" : message_line(program_name(argv0), "invalid --output '" + file + "': " + fault);
+}
+
+Command parse_command_line(int argc, const char *const argv[]) {
+  const std::string program = program_name(argc > 0 ? argv[0] : nullptr);
+  Command command;
+  if (argc < 2) return command;  // no arguments: the dialogue
+
+  // A flag given a value, even an empty one (--exact=), is refused here: CLI11 would take "--exact=".
+  for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
+    const std::string_view arg = argv[i];
+    const std::string_view name = arg.substr(0, arg.find('='));
+    if (name.size() == arg.size() || name.rfind("--", 0) != 0) continue;
+    for (const OptionName &option : kOptions)
+      if (name == option.name && name == option.synopsis)
+        return usage_failure(program, "option '" + std::string(name) + "' takes no value");
+  }
+
+  CLI::App app;
+  app.set_help_flag();  // the help text is ours
+  app.allow_extras();   // unknown options are collected and reported here
+  CLI::Option *help = app.add_flag("-h,--help")->disable_flag_override();
+  CLI::Option *version = app.add_flag("--version")->disable_flag_override();
+  CLI::Option *exact = app.add_flag("--exact")->disable_flag_override();
+  CLI::Option *simulate = app.add_flag("--simulate")->disable_flag_override();
+  CLI::Option *no_output = app.add_flag("--no-output")->disable_flag_override();
+  std::string output_text;
+  std::string rates_text;
+  std::string alternative_text;
+  CLI::Option *output = app.add_option("-o,--output", output_text);
+  CLI::Option *rates = app.add_option("--rates", rates_text);
+  CLI::Option *alternative = app.add_option("--alternative", alternative_text);
+  for (CLI::Option *option : {output, rates, alternative})
+    option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  std::vector<std::string> numbers;
+  app.add_option("numbers", numbers);
+  try {
+    app.parse(with_empty_values_apart(argc, argv));
+  } catch (const CLI::ParseError &error) {
+    return parse_failure(program, error);
+  }
+
+  for (const std::string &extra : app.remaining()) {
+    if (extra == "--") continue;  // the separator before numbers that begin with '-'
+    const std::string nearest = nearest_option(extra);
+    return usage_failure(program, "unknown option '" + extra + "'" +
+                                      (nearest.empty() ? "" : " (did you mean '" + nearest + "'?)"));
+  }
+  if (help->count() > 0) {
+    command.action = CommandAction::kHelp;
+    command.text = help_text(argv[0]);
+    return command;
+  }
+  if (version->count() > 0) {
+    command.action = CommandAction::kVersion;
+    command.text = version_text(argv[0]);
+    return command;
+  }
+  if (!numbers.empty() && numbers.size() != 3) {
+    std::string typed;
+    for (const std::string &number : numbers) typed += " '" + number + "'";
+    return usage_failure(program, "expected the three numbers K THETA PHI, got " +
+                                      std::to_string(numbers.size()) + ":" + typed);
+  }
+
+  RunRequest &request = command.request;
+  std::string fault;
+  if (numbers.size() == 3) {
+    request.has_numbers = true;
+    fault = read_sample_size(numbers[0], &request.K);
+    if (fault.empty()) fault = read_probability("THETA", numbers[1], &request.THETA);
+    if (fault.empty()) fault = read_probability("PHI", numbers[2], &request.PHI);
+    if (!fault.empty()) return failure(program, fault);
+  }
+  if (const CLI::Option *engine = last_of(app, exact, simulate))
+    request.engine = engine == exact ? EngineChoice::kExact : EngineChoice::kSimulation;
+  if (output->count() > 0) {
+    if (output_text.empty()) return failure(program, "invalid --output '': give the name of a file");
+    request.output_file = output_text;
+  }
+  request.no_output = last_of(app, output, no_output) == no_output;
+  if (rates->count() > 0) {
+    fault = read_rates(rates_text, &request.rates);
+    if (!fault.empty()) return failure(program, fault);
+  }
+  if (alternative->count() > 0) {
+    double P1 = 0.0;
+    fault = read_probability("P1", alternative_text, &P1);
+    if (!fault.empty()) return failure(program, "--alternative: " + fault);
+    request.alternative = P1;
+    if (request.has_numbers) {
+      command.text = check_alternative(argv[0], P1, request.THETA);
+      if (!command.text.empty()) command.action = CommandAction::kFail;
+    }
+  }
+  return command;
+}
