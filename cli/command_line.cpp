@@ -12,22 +12,29 @@
 
 namespace {
 
-// The long options, with the value each takes ("" for a flag), for messages and suggestions.
+// The long options, whether each takes a value, and how the help writes them, for messages and suggestions.
 struct OptionName {
   const char *name;
+  bool takes_value;
   const char *synopsis;
 };
 
 constexpr OptionName kOptions[] = {
-    {"--exact", "--exact"},         {"--simulate", "--simulate"}, {"--output", "-o, --output FILE"},
-    {"--no-output", "--no-output"}, {"--rates", "--rates LIST"},  {"--alternative", "--alternative P1"},
-    {"--help", "-h, --help"},       {"--version", "--version"},
+    {"--exact", false, "--exact"},           {"--simulate", false, "--simulate"},
+    {"--output", true, "-o, --output FILE"}, {"--no-output", false, "--no-output"},
+    {"--rates", true, "--rates LIST"},       {"--alternative", true, "--alternative P1"},
+    {"--help", false, "-h, --help"},         {"--version", false, "--version"},
 };
 
-std::string synopsis_of(const std::string &name) {
+const OptionName *known_option(std::string_view name) {
   for (const OptionName &option : kOptions)
-    if (name == option.name) return option.synopsis;
-  return name;
+    if (name == option.name) return &option;
+  return nullptr;
+}
+
+std::string synopsis_of(const std::string &name) {
+  const OptionName *option = known_option(name);
+  return option != nullptr ? option->synopsis : name;
 }
 
 std::size_t edit_distance(std::string_view a, std::string_view b) {
@@ -87,10 +94,9 @@ std::vector<std::string> with_empty_values_apart(int argc, const char *const arg
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     options = options && arg != "--";
-    const std::string name = arg.empty() ? arg : arg.substr(0, arg.size() - 1);
-    if (options && !arg.empty() && arg.back() == '=' &&
-        (name == "--output" || name == "--rates" || name == "--alternative")) {
-      args.push_back(name);
+    const OptionName *option = arg.empty() ? nullptr : known_option(arg.substr(0, arg.size() - 1));
+    if (options && option != nullptr && option->takes_value && arg.back() == '=') {
+      args.emplace_back(option->name);
       args.emplace_back();
     } else {
       args.push_back(arg);
@@ -162,11 +168,11 @@ Command parse_command_line(int argc, const char *const argv[]) {
   // A flag given a value, even an empty one (--exact=), is refused here: CLI11 would take "--exact=".
   for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
     const std::string_view arg = argv[i];
-    const std::string_view name = arg.substr(0, arg.find('='));
-    if (name.size() == arg.size() || name.rfind("--", 0) != 0) continue;
-    for (const OptionName &option : kOptions)
-      if (name == option.name && name == option.synopsis)
-        return usage_failure(program, "option '" + std::string(name) + "' takes no value");
+    const std::size_t equals = arg.find('=');
+    const OptionName *option =
+        equals == std::string_view::npos ? nullptr : known_option(arg.substr(0, equals));
+    if (option != nullptr && !option->takes_value)
+      return usage_failure(program, "option '" + std::string(option->name) + "' takes no value");
   }
 
   CLI::App app;
