@@ -1,37 +1,51 @@
 #!/usr/bin/env bash
-# Times whole runs of contmon against contmon-plain, the same program with the
-# reference simulation engine, side by side in one hyperfine run per input, and
-# prints the ratio (hyperfine's summary). Both are built by the same CMake project with the same flags.
+# Times whole runs of the built programs with hyperfine, one hyperfine run per
+# input so that the figures of an input come from the same minutes of this
+# noisy machine: contmon (simulation), contmon --exact and, with --plain,
+# contmon-plain, the same program with the reference simulation engine, whose
+# output is first checked to be contmon's byte for byte. Prints hyperfine's
+# summary (ratios) and a markdown table per input.
 #
-#   bench/whole_run_speed.sh [build-dir] [runs] ["K THETA PHI" ...]
+#   bench/whole_run_speed.sh [--plain] [build-dir] [runs] ["K THETA PHI" ...]
 #
-# Needs hyperfine (apt-get install hyperfine) and a build with benchmarks on.
+# Needs hyperfine (apt-get install hyperfine); --plain needs a build with
+# benchmarks on.
 set -euo pipefail
+plain=false
+if [[ ${1:-} == --plain ]]; then
+  plain=true
+  shift
+fi
 build=$(cd "${1:-build}" && pwd)
 runs=${2:-3}
 shift $(($# < 2 ? $# : 2))
 inputs=("$@")
-((${#inputs[@]})) || inputs=("255 0.05 0.1" "100 0.1 0.2")
+((${#inputs[@]})) || inputs=("10 0.3 0.05" "255 0.9 0.99" "255 0.3 0.05")
 
-fast="$build/contmon"
-plain="$build/bench/contmon-plain"
-for program in "$fast" "$plain"; do
-  [[ -x $program ]] || { echo "missing $program: build with -DCONTMON_BUILD_BENCHMARKS=ON" >&2; exit 1; }
-done
+contmon="$build/contmon"
+reference="$build/bench/contmon-plain"
+[[ -x $contmon ]] || { echo "missing $contmon: build it first" >&2; exit 1; }
+if $plain && [[ ! -x $reference ]]; then
+  echo "missing $reference: build with -DCONTMON_BUILD_BENCHMARKS=ON" >&2
+  exit 1
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"  # each run writes _bndry_.dat here
 
+echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
 for input in "${inputs[@]}"; do
-  echo "$input" >input
-  # Same bytes from both, the date line aside.
-  "$fast" <input | grep -v '^Date and time' >fast.out
-  "$plain" <input | grep -v '^Date and time' >plain.out
-  cmp -s fast.out plain.out || { echo "outputs differ for input $input" >&2; exit 1; }
+  commands=(--command-name "contmon $input" "$contmon $input"
+    --command-name "contmon --exact $input" "$contmon --exact $input")
+  if $plain; then
+    # Same bytes from both simulations, the date line aside.
+    "$contmon" $input | grep -v '^Date and time' >fast.out
+    "$reference" $input | grep -v '^Date and time' >plain.out
+    cmp -s fast.out plain.out || { echo "outputs differ for input $input" >&2; exit 1; }
+    commands+=(--command-name "contmon-plain $input" "$reference $input")
+  fi
   echo "== input: $input"
-  # hyperfine's summary ends with the ratio: "... ran N times faster than ...".
-  hyperfine --runs "$runs" \
-    --command-name "contmon $input" "$fast <input >/dev/null" \
-    --command-name "contmon-plain $input" "$plain <input >/dev/null"
+  hyperfine --runs "$runs" --warmup 1 --output=null --export-markdown "$work/table.md" "${commands[@]}"
+  cat "$work/table.md"
 done
