@@ -99,7 +99,7 @@ void table_print(double THETA, int K, const int upper[]) {
 }
 
 int rate_decimals(const std::vector<double> &p) {
-  constexpr int kMost = 6;
+  constexpr int kMost = 9;
   int decimals = 2;
   for (double rate : p) {
     while (decimals < kMost) {

@@ -127,7 +127,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReportRowsCase{"AlternativeAboveTheGrid", {}, 0.99, 0.3, inserted(grid_from(30), 14, 0.99), 14, 2},
         ReportRowsCase{"AlternativeAfterTheRates", {0.5, 0.2}, 0.35, 0.1, {0.5, 0.2, 0.35}, 2, 2},
         ReportRowsCase{"AlternativeAmongTheRates", {0.5, 0.35, 0.2}, 0.35, 0.1, {0.5, 0.35, 0.2}, 1, 2},
-        ReportRowsCase{"SixDecimalsAtMost", {0.1234567}, std::nullopt, 0.1, {0.1234567}, 0, 6}),
+        ReportRowsCase{"SevenDecimals", {0.1234567}, std::nullopt, 0.1, {0.1234567}, 0, 7},
+        ReportRowsCase{
+            "NineDecimalsAtMost", {0.5, 1.23456789e-6}, std::nullopt, 0.1, {0.5, 1.23456789e-6}, 0, 9}),
     case_name<ReportRowsCase>);
 
 TEST(TablePrint, HeaderRowsAndDefinitions) {
@@ -191,13 +193,13 @@ TEST(TablePrint, RatesWithMoreDecimalsWidenOnlyTheirColumnAndKeepTheRowsFigures)
   print_table(p, rows, rate_decimals(p));
   const std::vector<std::string> lines = lines_of(capture.text());
   ASSERT_GE(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "THETA    PHI*    E[Y]    SD[Y]   E[N]    SD[N]   E[Y/N]  SD[Y/N] ");
-  EXPECT_EQ(lines[2].substr(0, 9), "0.123457 ");
-  EXPECT_EQ(lines[3].substr(0, 9), "0.500000 ");
+  EXPECT_EQ(lines[0], "THETA     PHI*    E[Y]    SD[Y]   E[N]    SD[N]   E[Y/N]  SD[Y/N] ");
+  EXPECT_EQ(lines[2].substr(0, 10), "0.1234567 ");
+  EXPECT_EQ(lines[3].substr(0, 10), "0.5000000 ");
   // The figures are those of a two-decimal table of the same rows.
   StdoutCapture narrow;
   print_table(p, rows, 2);
-  EXPECT_EQ(lines[3].substr(9), lines_of(narrow.text())[3].substr(8));
+  EXPECT_EQ(lines[3].substr(10), lines_of(narrow.text())[3].substr(8));
 }
 
 }  // namespace
