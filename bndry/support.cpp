@@ -123,9 +123,15 @@ int commit_replacement(ReplacementFile *file) {
   std::FILE *fp = file->fp;
   file->fp = nullptr;
   if (file->temporary.empty()) return close_file(fp);
-  // On disk before the rename, so that the name never refers to a file still being written.
-  if (std::fflush(fp) == 0) fsync(fileno(fp));
+  // On disk before the rename, so that the name never refers to a file still being written. A failed flush
+  // is close_file's to report; a failed sync is reported as a failed close.
+  const int sync_error = std::fflush(fp) == 0 && fsync(fileno(fp)) != 0 ? errno : 0;
   int result = close_file(fp);
+  if (result == 0 && sync_error != 0) {
+    errno = sync_error;
+    std::perror("Close failed");
+    result = EOF;
+  }
   if (result == 0 && std::rename(file->temporary.c_str(), file->target.c_str()) != 0) {
     std::fprintf(stderr, "Rename of %s to %s failed: %s\n", file->temporary.c_str(), file->target.c_str(),
                  std::strerror(errno));
