@@ -3,6 +3,7 @@
 // and PHI; with them (and options) it runs as a script or protocol needs.
 #include <csignal>
 #include <cstdio>
+#include <new>
 
 #include "bndry/bndry.h"
 #include "cli/cli.h"
@@ -26,13 +27,8 @@ CrossingEngine chosen_engine(EngineChoice choice) {
   return default_crossing_engine;
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
-  // A reader that goes away makes writes fail with EPIPE instead of killing the
-  // process, so that a lost report ends with a message and status 1.
-  std::signal(SIGPIPE, SIG_IGN);
-
+// The program, from the command line to the exit status.
+int run(int argc, char **argv) {
   const Command command = parse_command_line(argc, argv);
   if (command.action == CommandAction::kFail) {
     std::fputs(command.text.c_str(), stderr);
@@ -80,4 +76,21 @@ int main(int argc, char **argv) {
   // A report that did not reach standard output (closed, full, a broken pipe) fails the run.
   if (flush_output(stdout, "standard output") != 0) status = 1;
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  // A reader that goes away makes writes fail with EPIPE instead of killing the
+  // process, so that a lost report ends with a message and status 1.
+  std::signal(SIGPIPE, SIG_IGN);
+  try {
+    return run(argc, argv);
+  } catch (const std::bad_alloc &) {
+    // Memory for the options or the table, which the checked allocator does not provide: status 2, as there.
+    std::fflush(stdout);
+    std::printf("Memory could not be allocated\n");
+    std::fflush(stdout);
+    return 2;
+  }
 }
