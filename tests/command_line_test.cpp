@@ -76,18 +76,9 @@ INSTANTIATE_TEST_SUITE_P(
             "KInExponentForm",
             {"4e1", "0.2", "0.1"},
             "%P: invalid K '4e1': K is a whole number from 1 to 255: write it in plain digits, as 40\n"},
-        Rejection{
-            "KTooLarge", {"256", "0.2", "0.1"}, "%P: invalid K '256': K is a whole number from 1 to 255\n"},
         Rejection{"ThetaAsAPercentage",
                   {"40", "20", "0.1"},
                   "%P: invalid THETA '20': THETA is a probability between 0 and 1: for 20% type 0.2\n"},
-        Rejection{"ThetaWithAPercentSign",
-                  {"40", "20%", "0.1"},
-                  "%P: invalid THETA '20%': THETA is a probability between 0 and 1: for 20% type 0.2\n"},
-        Rejection{"ThetaOne",
-                  {"40", "1", "0.1"},
-                  "%P: invalid THETA '1': THETA is a probability between 0 and 1: 0 and 1 themselves are not "
-                  "allowed\n"},
         Rejection{
             "PhiWithADecimalComma",
             {"40", "0.2", "0,1"},
@@ -95,9 +86,6 @@ INSTANTIATE_TEST_SUITE_P(
             "0.1\n"},
         Rejection{
             "EmptyPhi", {"40", "0.2", ""}, "%P: invalid PHI '': PHI is a probability between 0 and 1\n"},
-        Rejection{"PhiInHexadecimal",
-                  {"40", "0.2", "0x0.2p0"},
-                  "%P: invalid PHI '0x0.2p0': PHI is a probability between 0 and 1\n"},
         Rejection{"RateOutOfRange",
                   {"--rates", "0.1,1.2", "10", "0.3", "0.05"},
                   "%P: invalid --rates '0.1,1.2': item '1.2' is not a rate between 0 and 1: for 1.2% type "
@@ -105,14 +93,6 @@ INSTANTIATE_TEST_SUITE_P(
         Rejection{"RangeBackwards",
                   {"--rates=0.4:0.1:0.05", "10", "0.3", "0.05"},
                   "%P: invalid --rates '0.4:0.1:0.05': range '0.4:0.1:0.05': FROM is above TO\n"},
-        Rejection{
-            "RangeWithoutStep",
-            {"--rates=0.1:0.4", "10", "0.3", "0.05"},
-            "%P: invalid --rates '0.1:0.4': range '0.1:0.4': a range is FROM:TO:STEP, as 0.1:0.5:0.05\n"},
-        Rejection{"EmptyRates",
-                  {"--rates", "", "10", "0.3", "0.05"},
-                  "%P: invalid --rates '': give rates between 0 and 1 and ranges FROM:TO:STEP, separated by "
-                  "commas\n"},
         Rejection{
             "AlternativeBelowTheta",
             {"--alternative", "0.2", "10", "0.3", "0.05"},
@@ -132,18 +112,12 @@ INSTANTIATE_TEST_SUITE_P(
         Rejection{"UnknownOption",
                   {"--exatc", "10", "0.3", "0.05"},
                   "%P: unknown option '--exatc' (did you mean '--exact'?)\nTry '%P --help'.\n"},
-        Rejection{
-            "UnknownShortOption", {"-x", "10", "0.3", "0.05"}, "%P: unknown option '-x'\nTry '%P --help'.\n"},
         Rejection{"MissingValue",
                   {"10", "0.3", "0.05", "--rates"},
                   "%P: option '--rates LIST' needs a value\nTry '%P --help'.\n"},
         Rejection{"TwoNumbers",
                   {"10", "0.3"},
                   "%P: expected the three numbers K THETA PHI, got 2: '10' '0.3'\nTry '%P --help'.\n"},
-        Rejection{
-            "FourNumbers",
-            {"10", "0.3", "0.05", "7"},
-            "%P: expected the three numbers K THETA PHI, got 4: '10' '0.3' '0.05' '7'\nTry '%P --help'.\n"},
         Rejection{"FlagWithAValue",
                   {"--no-output=yes", "10", "0.3", "0.05"},
                   "%P: option '--no-output' takes no value\nTry '%P --help'.\n"},

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_internal.h"
@@ -20,15 +21,33 @@ struct NumberCase {
 
 void PrintTo(const NumberCase &c, std::ostream *os) { *os << '\'' << c.text << '\''; }
 
-class SampleSize : public testing::TestWithParam<NumberCase> {};
-
-TEST_P(SampleSize, WholeNumbersFromOneTo255Only) {
+// The reader of K gives K or its message, as a double and a string.
+std::pair<double, std::string> as_sample_size(const char *text) {
   int K = -7;
-  EXPECT_EQ(read_sample_size(GetParam().text, &K), GetParam().message);
-  if (*GetParam().message == '\0') {
-    EXPECT_EQ(K, GetParam().value);
+  std::string message = read_sample_size(text, &K);
+  return {K, message};
+}
+
+std::pair<double, std::string> as_theta(const char *text) {
+  double p = -7.0;
+  std::string message = read_probability("THETA", text, &p);
+  return {p, message};
+}
+
+class SampleSize : public testing::TestWithParam<NumberCase> {};
+class Probability : public testing::TestWithParam<NumberCase> {};
+
+void expect_read(std::pair<double, std::string> (*reader)(const char *), const NumberCase &c) {
+  const auto [value, message] = reader(c.text);
+  EXPECT_EQ(message, c.message);
+  if (*c.message == '\0') {
+    EXPECT_EQ(value, c.value);
   }
 }
+
+TEST_P(SampleSize, WholeNumbersFromOneTo255Only) { expect_read(as_sample_size, GetParam()); }
+
+TEST_P(Probability, DecimalNumbersStrictlyBetweenZeroAndOne) { expect_read(as_theta, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SampleSize,
@@ -51,16 +70,6 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{"Blank", " 40", 0, "invalid K ' 40': K is a whole number from 1 to 255"},
         NumberCase{"SignAlone", "+", 0, "invalid K '+': K is a whole number from 1 to 255"}),
     case_name<NumberCase>);
-
-class Probability : public testing::TestWithParam<NumberCase> {};
-
-TEST_P(Probability, DecimalNumbersStrictlyBetweenZeroAndOne) {
-  double p = -7.0;
-  EXPECT_EQ(read_probability("THETA", GetParam().text, &p), GetParam().message);
-  if (*GetParam().message == '\0') {
-    EXPECT_EQ(p, GetParam().value);
-  }
-}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Probability,
