@@ -1,5 +1,7 @@
 // The command line: options and the three numbers, read with CLI11 into a
 // request, every value checked strictly before anything runs.
+#include <sys/stat.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
@@ -151,8 +153,18 @@ std::string check_output_file(const char *argv0, const std::string &file) {
   std::error_code error;
   const fs::path path = file;
   std::string fault;
+  struct stat target;
+  struct stat report;
+  const bool regular = stat(file.c_str(), &target) == 0 && S_ISREG(target.st_mode);
+  auto is_report = [&](int fd) {
+    return regular && fstat(fd, &report) == 0 && report.st_dev == target.st_dev &&
+           report.st_ino == target.st_ino;
+  };
   if (fs::is_directory(path, error)) {
     fault = "it is a folder; name a file in it";
+  } else if (is_report(1) || is_report(2)) {
+    // Replacing it would take the report (or the messages) away with the old file.
+    fault = "it is the file the report or the messages go to; name another";
   } else {
     const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
     if (!fs::is_directory(folder, error)) fault = "there is no folder '" + folder.string() + "'";

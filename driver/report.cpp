@@ -100,6 +100,7 @@ int run_report(const ReportOptions &options, int K, double THETA, double PHI, co
 
   int status = 0;
   std::printf("\n");
+  std::fflush(stdout);  // before a boundary file that goes to the same terminal or pipe
   const char *file = options.boundary_file;
   if (file == nullptr) {
     std::printf("The boundary was not written to a file (--no-output).\n");

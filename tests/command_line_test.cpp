@@ -105,6 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
         Rejection{"OutputInAMissingFolder",
                   {"-o", "nowhere/b.dat", "10", "0.3", "0.05"},
                   "%P: invalid --output 'nowhere/b.dat': there is no folder 'nowhere'\n"},
+        Rejection{"OutputIsTheReport",
+                  {"-o", "stdout.txt", "10", "0.3", "0.05"},
+                  "%P: invalid --output 'stdout.txt': it is the file the report or the messages go to; name "
+                  "another\n"},
         Rejection{"EmptyOutput",
                   {"--output=", "10", "0.3", "0.05"},
                   "%P: invalid --output '': give the name of a file\n"},
