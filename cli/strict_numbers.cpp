@@ -1,6 +1,7 @@
 // Numbers typed as arguments: each must be one whole token in plain decimal
 // notation, read without regard to the locale. Messages quote what was typed
 // and, where a common slip explains it, say what to type instead.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
