@@ -88,16 +88,37 @@ Command parse_failure(const std::string &program, const CLI::ParseError &error) 
   return usage_failure(program, what);
 }
 
+// Which arguments after the program's name are read as options: those before the "--" that ends the options,
+// but not the value of the option before them, "--" included (-o -- names a file "--").
+std::vector<bool> option_arguments(int argc, const char *const argv[]) {
+  std::vector<bool> options(static_cast<std::size_t>(argc), false);
+  bool value_next = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--" && !value_next) break;
+    options[i] = !value_next;
+    if (value_next) {
+      value_next = false;
+      continue;
+    }
+    // -o, or flags bundled before it (-ho), takes the next argument; so does a long option with a value.
+    const bool short_o = arg.size() >= 2 && arg[0] == '-' && arg.back() == 'o' &&
+                         arg.find_first_not_of('h', 1) == arg.size() - 1;
+    const OptionName *option = known_option(arg);
+    value_next = short_o || (option != nullptr && option->takes_value);
+  }
+  return options;
+}
+
 // The arguments after the program's name, last first as CLI11 takes them, with "--name=" for an option that
 // takes a value split into "--name" and "": CLI11 would take the next argument as the value instead.
-std::vector<std::string> with_empty_values_apart(int argc, const char *const argv[]) {
+std::vector<std::string> with_empty_values_apart(int argc, const char *const argv[],
+                                                 const std::vector<bool> &options) {
   std::vector<std::string> args;
-  bool options = true;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    options = options && arg != "--";
     const OptionName *option = arg.empty() ? nullptr : known_option(arg.substr(0, arg.size() - 1));
-    if (options && option != nullptr && option->takes_value && arg.back() == '=') {
+    if (options[i] && option != nullptr && option->takes_value && arg.back() == '=') {
       args.emplace_back(option->name);
       args.emplace_back();
     } else {
@@ -178,7 +199,9 @@ Command parse_command_line(int argc, const char *const argv[]) {
   if (argc < 2) return command;  // no arguments: the dialogue
 
   // A flag given a value, even an empty one (--exact=), is refused here: CLI11 would take "--exact=".
-  for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
+  const std::vector<bool> options = option_arguments(argc, argv);
+  for (int i = 1; i < argc; ++i) {
+    if (!options[i]) continue;
     const std::string_view arg = argv[i];
     const std::size_t equals = arg.find('=');
     const OptionName *option =
@@ -206,7 +229,7 @@ Command parse_command_line(int argc, const char *const argv[]) {
   std::vector<std::string> numbers;
   app.add_option("numbers", numbers);
   try {
-    app.parse(with_empty_values_apart(argc, argv));
+    app.parse(with_empty_values_apart(argc, argv, options));
   } catch (const CLI::ParseError &error) {
     return parse_failure(program, error);
   }

@@ -54,12 +54,16 @@ bool typed(const std::vector<std::string> &args, const std::string &word) {
   return false;
 }
 
-// The arguments before "--", where options are read.
+// The arguments before the "--" that ends the options (not one that is an option's value).
 std::vector<std::string> option_part(const std::vector<std::string> &args) {
   std::vector<std::string> part;
+  bool value_next = false;  // the argument is the value of the option before it, "--" too
   for (const std::string &arg : args) {
-    if (arg == "--") break;
+    if (arg == "--" && !value_next) break;
     part.push_back(arg);
+    const bool short_o = arg.size() >= 2 && arg[0] == '-' && arg.back() == 'o' &&
+                         arg.find_first_not_of('h', 1) == arg.size() - 1;
+    value_next = !value_next && (short_o || arg == "--output" || arg == "--rates" || arg == "--alternative");
   }
   return part;
 }
