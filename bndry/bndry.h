@@ -51,9 +51,9 @@ struct ReplacementFile {
 /// standard error and returns false.
 bool open_replacement(ReplacementFile *file, const char *name);
 
-/// Completes the replacement: closes the file (reporting a failure as close_file does) and renames it over the
-/// target (reporting "Rename of TEMPORARY to TARGET failed: reason"). Returns 0, or EOF after a failure, in
-/// which case the temporary file is removed and the target left as it was.
+/// Completes the replacement: closes the file (reporting a failure as close_file does) and renames it over
+/// the target (reporting "Rename of TEMPORARY to TARGET failed: reason"). Returns 0, or EOF after a failure,
+/// in which case the temporary file is removed and the target left as it was.
 int commit_replacement(ReplacementFile *file);
 
 /// Flushes fp and checks that nothing written to it was lost; if something was, reports
@@ -69,12 +69,15 @@ void ivec_print(std::FILE *fp, const int *x, int lo, int hi, const char *label);
 /// Reads one int; ends the process with status 1 on end of input or text that is not a number.
 int int_read(std::FILE *fp);
 
-/// Reads one int as int_read does and stores in typed the characters that make it up (sign and digits, at most
-/// 64 of them).
+/// Reads one int as int_read does and stores in typed the characters that make it up (sign and digits, at
+/// most 64 of them).
 int int_read_text(std::FILE *fp, std::string *typed);
 
 /// Reads one double; ends the process with status 1 on end of input or text that is not a number.
 double dbl_read(std::FILE *fp);
+
+/// The name the program was invoked by (argv[0]) without its directory; "contmon" when there is none.
+std::string program_name(const char *argv0);
 
 /// Prints the program label and the CPU time between two millisecond clock readings.
 void printtime(std::FILE *fp, const char *label, int t0, int t1);

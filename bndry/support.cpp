@@ -233,6 +233,12 @@ double dbl_read(std::FILE *fp) {
   read_failure("dbl_read", converted == EOF ? ReadOutcome::kEndOfInput : ReadOutcome::kNotANumber);
 }
 
+std::string program_name(const char *argv0) {
+  const std::string path = argv0 != nullptr ? argv0 : "";
+  const std::string name = path.substr(path.find_last_of('/') + 1);
+  return name.empty() ? "contmon" : name;
+}
+
 void printtime(std::FILE *fp, const char *label, int t0, int t1) {
   std::fprintf(fp, "Program: %s\n", label);
   std::fprintf(fp, "CPU time: ");

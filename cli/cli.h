@@ -45,13 +45,10 @@ Command parse_command_line(int argc, const char *const argv[]);
 /// line feed; used when THETA comes from the dialogue.
 std::string check_alternative(const char *argv0, double P1, double THETA);
 
-/// "" when a boundary file can be written as file: its folder exists, it is not a folder itself, and it is not
-/// the regular file that standard output or standard error go to; else the message for --output, on one line ended by a line feed. Checked before a run so that it does not fail at
-/// its end.
+/// "" when a boundary file can be written as file: its folder exists, it is not a folder itself, and it is
+/// not the regular file that standard output or standard error go to; else the message for --output, on one
+/// line ended by a line feed. Checked before a run so that it does not fail at its end.
 std::string check_output_file(const char *argv0, const std::string &file);
-
-/// The name the program was invoked by, without its directory ("contmon" when there is none).
-std::string program_name(const char *argv0);
 
 /// The help text of the program invoked as argv0.
 std::string help_text(const char *argv0);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bndry/bndry.h"
 #include "cli/cli.h"
 #include "cli/cli_internal.h"
 
@@ -151,12 +152,6 @@ std::string nearest_option(std::string_view option) {
     }
   }
   return best;
-}
-
-std::string program_name(const char *argv0) {
-  const std::string path = argv0 != nullptr ? argv0 : "";
-  const std::string name = path.substr(path.find_last_of('/') + 1);
-  return name.empty() ? "contmon" : name;
 }
 
 std::string check_alternative(const char *argv0, double P1, double THETA) {

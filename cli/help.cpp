@@ -2,6 +2,7 @@
 // say the same; a test holds the three together.
 #include <string>
 
+#include "bndry/bndry.h"
 #include "cli/cli.h"
 
 #ifndef CONTMON_VERSION

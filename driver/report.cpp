@@ -32,16 +32,11 @@ void count_row(void *context, std::size_t row) {
                       " of " + std::to_string(progress->rows));
 }
 
-std::string base_name(const char *path) {
-  const std::string name = path != nullptr ? path : "";
-  return name.substr(name.find_last_of('/') + 1);
-}
-
 }  // namespace
 
 int run_report(const ReportOptions &options, int K, double THETA, double PHI, const char *progname) {
   RunProgress progress;
-  progress.program = base_name(progname);
+  progress.program = program_name(progname);
 
   int upper[kMaxStages + 1];
   double alpha[2];
