@@ -13,6 +13,8 @@
 // default_crossing_engine; a run may choose another with SetCrossingEngine.
 #pragma once
 
+#include <vector>
+
 /// The ways of obtaining crossing probabilities.
 enum class CrossingEngine {
   kSimulation,       ///< 1,000,000 simulated trials from the program's random stream (the fast walk)
@@ -50,6 +52,32 @@ int CrossingProb(double lo_prob[], double up_prob[], double end_prob[], double T
 /// same validation and codes. Draws no random deviate.
 int ExactCrossingProb(double lo_prob[], double up_prob[], double end_prob[], double THETA, int K,
                       const int lower[], const int upper[]);
+
+// ---- Rules checked at some stages only ------------------------------------------
+// A rule gives each stage k = 1..K an upper stopping count upper[k] >= 1: the trial stops at the first stage
+// whose count of events reaches it. A count above k cannot be reached, so K + 1 marks a stage that is not a
+// look. Unlike CrossingProb's boundaries, a rule's counts need not rise from stage to stage, and a trial may
+// pass a stage's count between two looks and stop with more events than it.
+
+/// How trials end under a rule.
+struct RuleOutcome {
+  int K = 0;                       ///< the last stage
+  std::vector<double> stop_prob;   ///< [0..K]: P(stopping at stage k); element 0 is 0
+  std::vector<double> stop_joint;  ///< [k * (K + 1) + y]: P(stopping at stage k with y events)
+  std::vector<double> end_prob;    ///< [0..K]: P(passing stage K without stopping, with y events)
+  double p_stop = 0.0;             ///< stop_prob[1] + ... + stop_prob[K], summed as array_sum does
+};
+
+/// The outcome of the rule upper[1..K] at the event probability THETA, from the given engine: exactly, or
+/// from kReplicates simulated trials drawing one deviate per patient until the trial ends (the fast walk
+/// gives the counts and stream position of the plain one). Returns 0, or 1 for THETA outside (0, 1), 2 for
+/// K outside 1..255, 4 for a count below 1, in which case *out is untouched and no deviate is drawn. For a
+/// rule that stops at every stage k where upper[k] <= k and whose counts do not fall, stop_prob and p_stop
+/// are the up_prob and the sum CrossingProb gives for it (with no lower stops).
+int RuleCrossingProbWith(CrossingEngine engine, RuleOutcome *out, double THETA, int K, const int upper[]);
+
+/// RuleCrossingProbWith for the engine in use, after calling the crossing observer as CrossingProb does.
+int RuleCrossingProb(RuleOutcome *out, double THETA, int K, const int upper[]);
 
 // ---- The distribution of (Y, N) -----------------------------------------------
 // Y is the number of events and N the number of patients when a trial ends.

@@ -37,3 +37,14 @@ int mark_l(int lo_flag[], int end_flag[], const int lower[], int K);
 /// Flags the stages 1..K at which a stop at the upper boundary is possible and clears the end counts a
 /// trial cannot reach after the last of them. Returns 0.
 int mark_u(int up_flag[], int end_flag[], const int upper[], int K);
+
+// ---- Rules checked at some stages only --------------------------------------------
+
+/// Fills the outcome's probabilities (already sized for out->K) from counts of kReplicates trials: stops by
+/// stage, stops by stage and count ([k * (K + 1) + y]) and ends by count.
+void rule_counts_to_outcome(RuleOutcome *out, const int stop_count[], const int joint_count[],
+                            const int end_count[]);
+
+/// The simulation of RuleCrossingProbWith for kSimulation: the counts and stream consumption of the plain
+/// simulation, from event bits read by `generator_threads` threads beside the caller's; out is sized.
+void proceed_rule_fast(RuleOutcome *out, double THETA, int K, const int upper[], int generator_threads);

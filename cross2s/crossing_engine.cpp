@@ -39,3 +39,8 @@ int CrossingProb(double lo_prob[], double up_prob[], double end_prob[], double T
     proceed_fast(lo_prob, up_prob, end_prob, THETA, K, lower, upper, RanGeneratorThreads());
   return 0;
 }
+
+int RuleCrossingProb(RuleOutcome *out, double THETA, int K, const int upper[]) {
+  if (crossing_observer != nullptr) crossing_observer(crossing_observer_context);
+  return RuleCrossingProbWith(crossing_engine(), out, THETA, K, upper);
+}
