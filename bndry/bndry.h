@@ -85,6 +85,9 @@ void printtime(std::FILE *fp, const char *label, int t0, int t1);
 /// Prints "Date and time: " and the local time in asctime form.
 void printdatetime(std::FILE *fp);
 
+/// The local time in asctime form without its line feed ("" when unknown), as printdatetime prints it.
+std::string datetime_text();
+
 /// Releases a block obtained from emalloc or erealloc.
 struct FreeDeleter {
   void operator()(void *p) const noexcept { std::free(p); }

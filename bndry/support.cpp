@@ -256,3 +256,12 @@ void printdatetime(std::FILE *fp) {
   if (local == nullptr) return;
   std::fprintf(fp, "Date and time: %s\n", std::asctime(local));
 }
+
+std::string datetime_text() {
+  std::time_t now = std::time(nullptr);
+  const std::tm *local = std::localtime(&now);
+  if (local == nullptr) return "";
+  std::string text = std::asctime(local);
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "design/design.h"
+#include "outputs/outputs.h"
+
 /// The engine the command line asks for.
 enum class EngineChoice { kDefault, kSimulation, kExact };
 
@@ -21,6 +24,17 @@ struct RunRequest {
   bool no_output = false;                        ///< --no-output (after any -o)
   std::vector<double> rates;                     ///< --rates, in the order given; empty: the default rows
   std::optional<double> alternative;             ///< --alternative P1
+
+  Shape shape;                      ///< --shape; pocock when not given
+  std::vector<int> looks;           ///< --looks, ascending without repeats; empty: not given
+  int cohort = 0;                   ///< --cohort C; 0: not given
+  int start = 0;                    ///< --start N0; 0: not given
+  int min_events = 1;               ///< --min-events M
+  bool design_options = false;      ///< any of --shape, --looks, --cohort, --start, --min-events was given
+  std::optional<std::string> evaluate_file;  ///< --evaluate FILE: the rule to evaluate instead of a search
+  OutputFormat format = OutputFormat::kText;  ///< --format
+  std::optional<std::string> plot_file;       ///< --plot FILE.svg
+  std::optional<std::string> report_file;     ///< --report FILE.html
 };
 
 /// What the program is to do.
@@ -45,13 +59,25 @@ Command parse_command_line(int argc, const char *const argv[]);
 /// line feed; used when THETA comes from the dialogue.
 std::string check_alternative(const char *argv0, double P1, double THETA);
 
+/// "" when the design options fit THETA (sprt:P1 needs P1 above THETA), else the message on one line ended by
+/// a line feed; used when THETA comes from the dialogue.
+std::string check_design_options(const char *argv0, const RunRequest &request, double THETA);
+
+/// Combines the schedule options into the looks of a design with last look K: --looks list (empty: every
+/// patient), --cohort C (0: none), --start N0 (0: none), and K itself. Returns "" and the looks, ascending,
+/// or the message (without the program name) for a look beyond K or a start beyond K.
+std::string schedule_looks(int K, const std::vector<int> &list, int cohort, int start, std::vector<int> *looks);
+
 /// "" when a boundary file can be written as file: its folder exists, it is not a folder itself, and it is
 /// not the regular file that standard output or standard error go to; else the message for --output, on one
 /// line ended by a line feed. Checked before a run so that it does not fail at its end.
-std::string check_output_file(const char *argv0, const std::string &file);
+std::string check_output_file(const char *argv0, const std::string &file, const char *option = "--output");
 
 /// The help text of the program invoked as argv0.
 std::string help_text(const char *argv0);
+
+/// The project version, e.g. "1.2".
+const char *project_version();
 
 /// The program name and the project version, one line.
 std::string version_text(const char *argv0);

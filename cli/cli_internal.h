@@ -8,6 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "design/design.h"
+#include "outputs/outputs.h"
+
 /// The most rates a --rates list may give.
 inline constexpr std::size_t kMaxRates = 10000;
 
@@ -19,6 +22,22 @@ std::string read_probability(std::string_view field, std::string_view text, doub
 
 /// Reads a --rates list: comma-separated rates and FROM:TO:STEP ranges, expanded in the order given.
 std::string read_rates(std::string_view text, std::vector<double> *rates);
+
+/// Reads text as one finite number in plain decimal notation (sign, digits, one point, exponent); false if
+/// it is not one.
+bool read_decimal(std::string_view text, double *value);
+
+/// Reads the value of a whole-number option such as --cohort: plain digits from low to high.
+std::string read_whole_option(std::string_view option, std::string_view text, int low, int high, int *value);
+
+/// Reads a --looks list: comma-separated whole numbers and FROM:TO:STEP ranges; sorted, repeats removed.
+std::string read_looks(const std::string &text, std::vector<int> *looks);
+
+/// Reads a --shape value: pocock, obf, wt:DELTA, bayes:A,B, sprt:P1 or maxsprt.
+std::string read_shape(std::string_view text, Shape *shape);
+
+/// Reads a --format value: text, markdown, json or csv.
+std::string read_format(std::string_view text, OutputFormat *format);
 
 /// The known long option nearest to option (two edits at most, e.g. "--exact" for "--exac"), or "".
 std::string nearest_option(std::string_view option);

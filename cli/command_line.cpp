@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bndry/bndry.h"
@@ -26,6 +27,11 @@ constexpr OptionName kOptions[] = {
     {"--exact", false, "--exact"},           {"--simulate", false, "--simulate"},
     {"--output", true, "-o, --output FILE"}, {"--no-output", false, "--no-output"},
     {"--rates", true, "--rates LIST"},       {"--alternative", true, "--alternative P1"},
+    {"--shape", true, "--shape NAME[:PARAMS]"}, {"--looks", true, "--looks LIST"},
+    {"--cohort", true, "--cohort C"},         {"--start", true, "--start N0"},
+    {"--min-events", true, "--min-events M"}, {"--evaluate", true, "--evaluate FILE"},
+    {"--format", true, "--format FORMAT"},    {"--plot", true, "--plot FILE.svg"},
+    {"--report", true, "--report FILE.html"},
     {"--help", false, "-h, --help"},         {"--version", false, "--version"},
 };
 
@@ -164,7 +170,7 @@ std::string check_alternative(const char *argv0, double P1, double THETA) {
   return message_line(program_name(argv0), message);
 }
 
-std::string check_output_file(const char *argv0, const std::string &file) {
+std::string check_output_file(const char *argv0, const std::string &file, const char *option) {
   namespace fs = std::filesystem;
   std::error_code error;
   const fs::path path = file;
@@ -185,7 +191,17 @@ std::string check_output_file(const char *argv0, const std::string &file) {
     const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
     if (!fs::is_directory(folder, error)) fault = "there is no folder '" + folder.string() + "'";
   }
-  return fault.empty() ? "" : message_line(program_name(argv0), "invalid --output '" + file + "': " + fault);
+  return fault.empty() ? "" : message_line(program_name(argv0), "invalid " + std::string(option) + " '" + file + "': " + fault);
+}
+
+std::string check_design_options(const char *argv0, const RunRequest &request, double THETA) {
+  if (request.shape.kind != ShapeKind::kSprt || request.shape.p1 > THETA) return "";
+  char message[160];
+  std::snprintf(message, sizeof message,
+                "--shape sprt:%g: P1 must be above THETA = %g: it is the unacceptable event probability the test "
+                "tells from THETA",
+                request.shape.p1, THETA);
+  return message_line(program_name(argv0), message);
 }
 
 Command parse_command_line(int argc, const char *const argv[]) {
@@ -219,7 +235,19 @@ Command parse_command_line(int argc, const char *const argv[]) {
   CLI::Option *output = app.add_option("-o,--output", output_text);
   CLI::Option *rates = app.add_option("--rates", rates_text);
   CLI::Option *alternative = app.add_option("--alternative", alternative_text);
-  for (CLI::Option *option : {output, rates, alternative})
+  std::string shape_text, looks_text, cohort_text, start_text, min_events_text, evaluate_text, format_text,
+      plot_text, report_text;
+  CLI::Option *shape = app.add_option("--shape", shape_text);
+  CLI::Option *looks = app.add_option("--looks", looks_text);
+  CLI::Option *cohort = app.add_option("--cohort", cohort_text);
+  CLI::Option *start = app.add_option("--start", start_text);
+  CLI::Option *min_events = app.add_option("--min-events", min_events_text);
+  CLI::Option *evaluate = app.add_option("--evaluate", evaluate_text);
+  CLI::Option *format = app.add_option("--format", format_text);
+  CLI::Option *plot = app.add_option("--plot", plot_text);
+  CLI::Option *report = app.add_option("--report", report_text);
+  for (CLI::Option *option :
+       {output, rates, alternative, shape, looks, cohort, start, min_events, evaluate, format, plot, report})
     option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   std::vector<std::string> numbers;
   app.add_option("numbers", numbers);
@@ -254,6 +282,44 @@ Command parse_command_line(int argc, const char *const argv[]) {
 
   RunRequest &request = command.request;
   std::string fault;
+  request.design_options = shape->count() + looks->count() + cohort->count() + start->count() +
+                               min_events->count() >
+                           0;
+  if (evaluate->count() > 0) {
+    if (evaluate_text.empty()) return failure(program, "invalid --evaluate '': give the name of a rule file");
+    if (request.design_options)
+      return usage_failure(program,
+                           "--evaluate reads the looks and counts from its file; it takes none of --shape, --looks, "
+                           "--cohort, --start and --min-events");
+    request.evaluate_file = evaluate_text;
+  }
+  if (looks->count() > 0 && cohort->count() > 0)
+    return usage_failure(program, "give the looks either as --looks LIST or as --cohort C, not both");
+  if (shape->count() > 0 && !(fault = read_shape(shape_text, &request.shape)).empty())
+    return failure(program, fault);
+  if (looks->count() > 0 && !(fault = read_looks(looks_text, &request.looks)).empty())
+    return failure(program, fault);
+  if (cohort->count() > 0 &&
+      !(fault = read_whole_option("--cohort", cohort_text, 1, kMaxStages, &request.cohort)).empty())
+    return failure(program, fault);
+  if (start->count() > 0 &&
+      !(fault = read_whole_option("--start", start_text, 1, kMaxStages, &request.start)).empty())
+    return failure(program, fault);
+  if (min_events->count() > 0 &&
+      !(fault = read_whole_option("--min-events", min_events_text, 1, kMaxStages, &request.min_events)).empty())
+    return failure(program, fault);
+  if (format->count() > 0 && !(fault = read_format(format_text, &request.format)).empty())
+    return failure(program, fault);
+  for (auto [option, text, file] : {std::tuple{plot, &plot_text, &request.plot_file},
+                                    std::tuple{report, &report_text, &request.report_file}}) {
+    if (option->count() == 0) continue;
+    if (text->empty()) return failure(program, "invalid " + option->get_name() + " '': give the name of a file");
+    *file = *text;
+  }
+  if (request.format != OutputFormat::kText && numbers.empty() && !request.evaluate_file)
+    return usage_failure(program, "--format " + format_text +
+                                      " writes for other programs and asks nothing: give K THETA PHI after "
+                                      "the options");
   if (numbers.size() == 3) {
     request.has_numbers = true;
     fault = read_sample_size(numbers[0], &request.K);
@@ -281,6 +347,10 @@ Command parse_command_line(int argc, const char *const argv[]) {
       command.text = check_alternative(argv[0], P1, request.THETA);
       if (!command.text.empty()) command.action = CommandAction::kFail;
     }
+  }
+  if (command.action == CommandAction::kRun && request.has_numbers) {
+    command.text = check_design_options(argv[0], request, request.THETA);
+    if (!command.text.empty()) command.action = CommandAction::kFail;
   }
   return command;
 }

@@ -213,3 +213,7 @@ std::string read_rates(std::string_view text, std::vector<double> *rates) {
     start = comma + 1;
   }
 }
+
+bool read_decimal(std::string_view text, double *value) {
+  return decimal_syntax(text) != kNotDecimal && decimal_value(text, value);
+}

@@ -15,6 +15,9 @@
 
 #include <vector>
 
+/// Number of trials in one simulation.
+inline constexpr int kSimulatedTrials = 1000000;
+
 /// The ways of obtaining crossing probabilities.
 enum class CrossingEngine {
   kSimulation,       ///< 1,000,000 simulated trials from the program's random stream (the fast walk)

@@ -4,7 +4,7 @@
 #include "cross2s/cross2s.h"
 
 /// Number of trials in one simulation.
-inline constexpr int kReplicates = 1000000;
+inline constexpr int kReplicates = kSimulatedTrials;
 
 /// The code of the first input rule of CrossingProb that THETA, K and the boundaries violate, or 0.
 int check_crossing_input(double THETA, int K, const int lower[], const int upper[]);

@@ -34,6 +34,16 @@ struct ReportOptions {
 /// its message) or the boundary file could not be written (the report complete).
 int run_report(const ReportOptions &options, int K, double THETA, double PHI, const char *progname);
 
+// ---- A run with arguments ----------------------------------------------------------
+
+struct RunRequest;
+
+/// Runs what the command line asked for, after the engine has been chosen: the dialogue when K THETA PHI
+/// were not given, the calibration of the design or the evaluation of a rule file, the operating
+/// characteristics, the boundary file, the report in the chosen format, the picture and the report page.
+/// Returns the exit status.
+int run_with_arguments(const RunRequest &request, const char *argv0);
+
 // ---- Operating-characteristics table -------------------------------------------
 
 /// Prints the table for the upper boundary b[1..K] on standard output: header, a row for THETA unless it is
@@ -49,14 +59,15 @@ int round_up(int n, int m);
 
 // ---- Boundary file ----------------------------------------------------------------
 
-/// Writes the contents of the boundary file for b[1..K] to fp.
+/// Writes the contents of the boundary file for b[1..K] to fp; the constant's line names it constant_label
+/// (at most five characters: "ALPHA" for a Pocock boundary, "c" for another shape).
 void write_boundary_file(std::FILE *fp, const char *progname, const int *b, double ALPHA, double PHIstar,
-                         int K, double THETA, double PHI);
+                         int K, double THETA, double PHI, const char *constant_label = "ALPHA");
 
 /// Writes the boundary file for b[1..K] to the file name, replacing any earlier one whole (open_replacement).
 /// Returns 0, or EOF when it could not be written, which has been reported on standard error.
 int save_boundary_file(const char *name, const char *progname, const int *b, double ALPHA, double PHIstar, int K,
-                       double THETA, double PHI);
+                       double THETA, double PHI, const char *constant_label = "ALPHA");
 
 /// Writes the boundary file for b[1..K] to _bndry_.dat as save_boundary_file does; does nothing for K <= 0.
 void ivec_print2(const char *progname, const int *b, double ALPHA, double PHIstar, int K, double THETA,

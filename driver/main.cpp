@@ -47,6 +47,12 @@ int run(int argc, char **argv) {
     }
   }
   SetCrossingEngine(chosen_engine(request.engine));
+  if (argc > 1) {
+    // With arguments: the designs, rule files and outputs of the command line.
+    int status = run_with_arguments(request, argv[0]);
+    if (flush_output(stdout, "standard output") != 0) status = 1;
+    return status;
+  }
 
   print_banner(stdout);
   int K = request.K;

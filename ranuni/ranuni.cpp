@@ -9,7 +9,7 @@
 namespace {
 
 constexpr int kSeedingRounds = 69;  // stream separation 70, less one
-constexpr int kDefaultSeed = 314159;
+constexpr int kDefaultSeed = kRanDefaultSeed;
 constexpr int kSeedMask = 0x3fffffff;
 constexpr int kWorkLength = kLongLag + kLongLag - 1;
 constexpr double kUlp = 1.0 / (1L << 30) / (1L << 22);  // 2^-52

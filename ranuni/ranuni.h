@@ -11,6 +11,9 @@
 
 #include "bndry/bndry.h"  // CheckedBuffer
 
+/// The seed the stream starts from when nothing seeded it.
+inline constexpr int kRanDefaultSeed = 314159;
+
 /// Reinitialises the stream from the low 30 bits of seed.
 void RanStart(int seed);
 
