@@ -195,14 +195,22 @@ INSTANTIATE_TEST_SUITE_P(Rules, ExactRule, testing::ValuesIn(enumerated_rules())
 // ---- The simulation against the exact recursion --------------------------------------------
 
 TEST(RuleSimulation, EveryCellWithinFiveStandardErrorsOfTheExactOutcome) {
-  const Rule r{"FallingCohorts", 40, rule_at(40, {{5, 3}, {10, 2}, {20, 6}, {25, 4}, {40, 8}}), {0.12}};
-  RuleOutcome exact, simulated;
-  ASSERT_EQ(RuleCrossingProbWith(CrossingEngine::kExact, &exact, 0.12, r.K, r.upper.data()), 0);
-  RanStart(kSeed);
-  ASSERT_EQ(RuleCrossingProbWith(CrossingEngine::kSimulation, &simulated, 0.12, r.K, r.upper.data()), 0);
-  expect_within_monte_carlo_error(simulated.stop_prob, exact.stop_prob, 0, "stop_prob");
-  expect_within_monte_carlo_error(simulated.stop_joint, exact.stop_joint, 0, "stop_joint");
-  expect_within_monte_carlo_error(simulated.end_prob, exact.end_prob, 0, "end_prob");
+  const std::vector<Rule> rules{
+      {"FallingCohorts", 40, rule_at(40, {{5, 3}, {10, 2}, {20, 6}, {25, 4}, {40, 8}}), {0.12}},
+      {"LargestKCohortsOfTen", 255, cohort_rule(255, 10, [](int k) { return 2 + k / 12; }), {0.06}},
+  };
+  for (const Rule &r : rules) {
+    RuleOutcome exact, simulated;
+    ASSERT_EQ(RuleCrossingProbWith(CrossingEngine::kExact, &exact, r.thetas[0], r.K, r.upper.data()), 0);
+    RanStart(kSeed);
+    ASSERT_EQ(RuleCrossingProbWith(CrossingEngine::kSimulation, &simulated, r.thetas[0], r.K, r.upper.data()),
+              0);
+    expect_within_monte_carlo_error(simulated.stop_prob, exact.stop_prob, 0,
+                                    std::string(r.name) + " stop_prob");
+    expect_within_monte_carlo_error(simulated.stop_joint, exact.stop_joint, 0,
+                                    std::string(r.name) + " stop_joint");
+    expect_within_monte_carlo_error(simulated.end_prob, exact.end_prob, 0, std::string(r.name) + " end_prob");
+  }
 }
 
 // ---- A boundary at every stage: CrossingProb's figures ---------------------------------------
