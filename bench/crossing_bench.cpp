@@ -41,7 +41,10 @@ void time_simulation(benchmark::State &state, Simulate simulate) {
     simulate(lo.data(), up.data(), end.data(), p.THETA, p.K, p.lower.data(), p.upper.data());
     benchmark::DoNotOptimize(up.data());
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * deviates_per_simulation(p, lo, up, end)));
+  const double deviates = static_cast<double>(state.iterations()) * deviates_per_simulation(p, lo, up, end);
+  state.SetItemsProcessed(static_cast<int64_t>(deviates));
+  state.counters["per_deviate"] =
+      benchmark::Counter(deviates, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // The program's engine, as CrossingProb runs it.
@@ -62,6 +65,38 @@ void BM_FastSimulation(benchmark::State &state) {
 BENCHMARK(BM_FastSimulation)
     ->ArgNames({"K", "threads"})
     ->ArgsProduct({{10, 100}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The fast simulation of a rule, as RuleCrossingProbWith runs it, with the Pocock-type counts of time_simulation at
+// every stage (kind 0) or every fifth stage (kind 1), with 0, 1 or 2 generator threads.
+void BM_RuleSimulation(benchmark::State &state) {
+  const Problem p = pocock_problem(static_cast<int>(state.range(0)), 0.1, 0.002);
+  const int cohort = state.range(1) == 0 ? 1 : 5;
+  const int threads = static_cast<int>(state.range(2));
+  std::vector<int> rule(p.K + 1, p.K + 1);
+  for (int k = 1; k <= p.K; ++k)
+    if (k % cohort == 0 || k == p.K) rule[k] = p.upper[k];
+  RuleOutcome out;
+  out.K = p.K;
+  out.stop_prob.assign(p.K + 1, 0.0);
+  out.stop_joint.assign((p.K + 1) * (p.K + 1), 0.0);
+  out.end_prob.assign(p.K + 1, 0.0);
+  for (auto _ : state) {
+    proceed_rule_fast(&out, p.THETA, p.K, rule.data(), threads);
+    benchmark::DoNotOptimize(out.stop_prob.data());
+  }
+  double stages = 0.0;
+  for (int k = 1; k <= p.K; ++k) stages += k * out.stop_prob[k];
+  for (int y = 0; y <= p.K; ++y) stages += p.K * out.end_prob[y];
+  const double deviates = static_cast<double>(state.iterations()) * stages * 1e6;
+  state.SetItemsProcessed(static_cast<int64_t>(deviates));
+  state.counters["per_deviate"] =
+      benchmark::Counter(deviates, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_RuleSimulation)
+    ->ArgNames({"K", "cohort5", "threads"})
+    ->ArgsProduct({{10, 100}, {0, 1}, {0, 1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -14,16 +14,13 @@
 
 #include "bndry/bndry.h"
 #include "cross2s/cross2s_internal.h"
+#include "cross2s/event_bit_walk.h"
 #include "ranuni/ranuni.h"
 
 namespace {
 
-// The 64 bits from bit p on.
-inline __attribute__((always_inline)) std::uint64_t bits_from(const std::uint64_t w[], std::size_t p) {
-  const std::size_t i = p / 64;
-  const unsigned offset = p % 64;
-  return offset == 0 ? w[i] : (w[i] >> offset) | (w[i + 1] << (64 - offset));
-}
+using event_bit_walk::bits_from;
+using event_bit_walk::run_trials;
 
 struct Counters {
   int *lo, *up, *end;
@@ -35,25 +32,6 @@ struct Counters {
 struct StageTables {
   const int *lower, *upper, *run_end, *first_lower_stage;
 };
-
-// Runs kReplicates trials on the reader's bits: trial(w, p) runs the trial that starts at bit p of w[],
-// counts how it ends and returns the bit after its last stage.
-template <class Trial>
-inline __attribute__((always_inline)) void run_trials(RanEventBits &reader, int K, Trial trial) {
-  const std::uint64_t *w = reader.words();
-  std::size_t available = reader.size();
-  std::size_t p = 0;
-  const auto needed = static_cast<std::size_t>(K);
-  for (int replicate = 1; replicate <= kReplicates; ++replicate) {
-    if (available - p < needed) {
-      p = reader.refill(p);
-      w = reader.words();
-      available = reader.size();
-    }
-    p = trial(w, p);
-  }
-  reader.finish(p);
-}
 
 // Trials for any pair of boundaries.
 inline __attribute__((always_inline)) void simulate_trials(Counters counts, RanEventBits &reader, int K,
@@ -115,81 +93,15 @@ inline __attribute__((always_inline)) void simulate_trials(Counters counts, RanE
       });
 }
 
-// The lowest point, relative to its start, of the distance to the upper boundary over 8 stages, for each
-// byte of event bits (low 8 bits of the index) and byte of boundary rises (high 8 bits, 1 where the boundary
-// rises at that stage). The distance falls by one per event and rises with the boundary.
-struct LowestDistanceTable {
-  std::int8_t lowest[1 << 16];
-  LowestDistanceTable() {
-    for (int index = 0; index < (1 << 16); ++index) {
-      int distance = 0, low = 8;
-      for (int i = 0; i < 8; ++i) {
-        distance += ((index >> (8 + i)) & 1) - ((index >> i) & 1);
-        low = std::min(low, distance);
-      }
-      lowest[index] = static_cast<std::int8_t>(low);
-    }
+// The upper-only walk's tally for a pair of boundaries: a trial stops where it reaches the boundary.
+struct UpperTally {
+  int *up, *end;
+  __attribute__((always_inline)) std::size_t stop(const std::uint64_t *, std::size_t p, int k, int) {
+    ++up[k];
+    return p;
   }
+  void ended(int y) { ++end[y]; }
 };
-
-const LowestDistanceTable &lowest_distance_table() {
-  static const LowestDistanceTable table;
-  return table;
-}
-
-// Trials when no stage has a lower stop. Past the 64-stage test, distance = boundary - count is at least 1
-// while the trial runs and it stops when the distance reaches 0, so 8 stages are passed at once when the
-// table's lowest point for their events and boundary rises keeps the distance above 0 (a boundary that rises
-// by more than one only adds to it); the stages of the others go one at a time. rises[k]: bit i set when the
-// upper boundary rises at stage k+1+i.
-inline __attribute__((always_inline)) void simulate_upper_only(Counters counts, RanEventBits &reader, int K,
-                                                               const int upper[],
-                                                               const std::uint8_t rises[]) {
-  const std::int8_t *lowest = lowest_distance_table().lowest;
-  run_trials(
-      reader, K, [&](const std::uint64_t *w, std::size_t p) __attribute__((always_inline)) {
-        int k = 0;  // stages passed
-        int y = 0;  // events so far
-        while (k < K) {
-          int n = std::min(64, K - k);
-          std::uint64_t bits = bits_from(w, p);
-          if (n < 64) bits &= (std::uint64_t{1} << n) - 1;
-          if (y + std::popcount(bits) < upper[k + 1]) {
-            y += std::popcount(bits);
-            k += n;
-            p += static_cast<std::size_t>(n);
-            continue;
-          }
-          while (n > 0) {
-            if (n >= 8) {
-              const unsigned byte = bits & 0xff;
-              const int distance = upper[k == 0 ? 1 : k] - y;
-              if (distance + lowest[byte | static_cast<unsigned>(rises[k]) << 8] > 0) {
-                y += std::popcount(byte);
-                k += 8;
-                p += 8;
-                n -= 8;
-                bits >>= 8;
-                continue;
-              }
-            }
-            // Up to eight stages one at a time: the trial may stop among them.
-            for (const int end = k + std::min(n, 8); k < end; bits >>= 1) {
-              ++k;
-              ++p;
-              --n;
-              y += static_cast<int>(bits & 1);
-              if (y >= upper[k]) {
-                ++counts.up[k];
-                return p;
-              }
-            }
-          }
-        }
-        ++counts.end[y];
-        return p;
-      });
-}
 
 // Population counts and trailing zeros as single instructions where the processor has them.
 __attribute__((target("popcnt,bmi"))) void simulate_trials_bit_instructions(Counters counts,
@@ -202,16 +114,16 @@ void simulate_trials_baseline(Counters counts, RanEventBits &reader, int K, Stag
   simulate_trials(counts, reader, K, s);
 }
 
-__attribute__((target("popcnt,bmi"))) void simulate_upper_only_bit_instructions(Counters counts,
+__attribute__((target("popcnt,bmi"))) void simulate_upper_only_bit_instructions(UpperTally tally,
                                                                                 RanEventBits &reader, int K,
                                                                                 const int upper[],
                                                                                 const std::uint8_t rises[]) {
-  simulate_upper_only(counts, reader, K, upper, rises);
+  event_bit_walk::simulate_upper_only(tally, reader, K, upper, rises);
 }
 
-void simulate_upper_only_baseline(Counters counts, RanEventBits &reader, int K, const int upper[],
+void simulate_upper_only_baseline(UpperTally tally, RanEventBits &reader, int K, const int upper[],
                                   const std::uint8_t rises[]) {
-  simulate_upper_only(counts, reader, K, upper, rises);
+  event_bit_walk::simulate_upper_only(tally, reader, K, upper, rises);
 }
 
 }  // namespace
@@ -242,18 +154,13 @@ void proceed_fast(double lo_prob[], double up_prob[], double end_prob[], double 
     else
       simulate_trials_baseline(counts, reader, K, tables);
   } else {
-    // Not at stage 1, where the distance starts from upper[1].
     CheckedBuffer<std::uint8_t> rises = checked_buffer<std::uint8_t>(size);
-    for (int k = 0; k <= K; ++k) {
-      unsigned byte = 0;
-      for (int i = 0; i < 8 && k + 1 + i <= K; ++i)
-        if (k + 1 + i >= 2 && upper[k + 1 + i] > upper[k + i]) byte |= 1u << i;
-      rises[k] = static_cast<std::uint8_t>(byte);
-    }
+    event_bit_walk::fill_rises(rises.get(), upper, K);
+    const UpperTally tally{up_count.get(), end_count.get()};
     if (bit_instructions)
-      simulate_upper_only_bit_instructions(counts, reader, K, upper, rises.get());
+      simulate_upper_only_bit_instructions(tally, reader, K, upper, rises.get());
     else
-      simulate_upper_only_baseline(counts, reader, K, upper, rises.get());
+      simulate_upper_only_baseline(tally, reader, K, upper, rises.get());
   }
 
   for (int j = 0; j <= K; ++j) {

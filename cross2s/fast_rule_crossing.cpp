@@ -1,26 +1,95 @@
-// The fast simulation of a rule checked at some stages only.
+// The fast simulation of a rule checked at some stages only, on event bits:
+// the counts and stream consumption of the plain simulation.
+//
+// The stages whose count exceeds the stage cannot stop a trial and are dropped;
+// the others are the looks. envelope[k] is the lowest count of the looks at or
+// after stage k (K + 1 after the last): it never falls, and a trial cannot stop
+// at a look before the first stage k where its count reaches envelope[k], as its
+// count there was below the envelope and so below the look's own count. Once
+// it reaches it, some look at or after k has a count no greater than the trial's,
+// so the trial stops at one of them: it goes from look to look, counting the
+// events between them, until its count reaches a look's. The trial is thus the
+// boundary walk of the fast crossing simulation on the envelope, followed by a
+// few popcounts; where the looks' counts do not fall (the usual rules) it stops
+// at the first look it comes to, and where every stage is a look, right there.
+#include <cstddef>
+#include <cstdint>
+
+#include "bndry/bndry.h"
 #include "cross2s/cross2s_internal.h"
+#include "cross2s/event_bit_walk.h"
 #include "ranuni/ranuni.h"
 
-#include <vector>
+namespace {
 
-void proceed_rule_fast(RuleOutcome *out, double THETA, int K, const int upper[], int /*generator_threads*/) {
-  // Placeholder walk, one bit at a time; replaced by the fast walk.
-  const auto width = static_cast<std::size_t>(K) + 1;
-  std::vector<int> stop_count(width, 0), joint_count(width * width, 0), end_count(width, 0);
-  for (int replicate = 1; replicate <= kReplicates; ++replicate) {
-    int y = 0;
-    int k = 1;
-    for (; k <= K; ++k) {
-      if (RanUni() <= THETA) ++y;
+// Counts how trials end under the rule, for the envelope walk.
+struct RuleTally {
+  const int *upper;      // the rule
+  const int *next_look;  // [k], k = 1..K: the first look at or after stage k
+  int *stop_count, *joint_count, *end_count;
+  int width;  // K + 1
+
+  // The trial reached the envelope at stage k with y events, at bit p: it stops at a look from k on.
+  __attribute__((always_inline)) std::size_t stop(const std::uint64_t *w, std::size_t p, int k, int y) {
+    int look = next_look[k];
+    for (;;) {
+      const int between = look - k;
+      y += event_bit_walk::events_in(w, p, between);
+      p += static_cast<std::size_t>(between);
+      k = look;
       if (y >= upper[k]) break;
+      look = next_look[k + 1];  // a later look has a count no greater than y, so this is at most K
     }
-    if (k <= K) {
-      ++stop_count[static_cast<std::size_t>(k)];
-      ++joint_count[static_cast<std::size_t>(k) * width + static_cast<std::size_t>(y)];
-    } else {
-      ++end_count[static_cast<std::size_t>(y)];
-    }
+    ++stop_count[k];
+    ++joint_count[static_cast<std::size_t>(k) * static_cast<std::size_t>(width) +
+                  static_cast<std::size_t>(y)];
+    return p;
   }
-  rule_counts_to_outcome(out, stop_count.data(), joint_count.data(), end_count.data());
+  void ended(int y) { ++end_count[y]; }
+};
+
+// Population counts as single instructions where the processor has them.
+__attribute__((target("popcnt,bmi"))) void simulate_rule_bit_instructions(RuleTally tally,
+                                                                          RanEventBits &reader, int K,
+                                                                          const int envelope[],
+                                                                          const std::uint8_t rises[]) {
+  event_bit_walk::simulate_upper_only(tally, reader, K, envelope, rises);
+}
+
+void simulate_rule_baseline(RuleTally tally, RanEventBits &reader, int K, const int envelope[],
+                            const std::uint8_t rises[]) {
+  event_bit_walk::simulate_upper_only(tally, reader, K, envelope, rises);
+}
+
+}  // namespace
+
+void proceed_rule_fast(RuleOutcome *out, double THETA, int K, const int upper[], int generator_threads) {
+  const std::size_t size = static_cast<std::size_t>(K) + 2;  // stages 0..K+1
+  CheckedBuffer<int> envelope = checked_buffer<int>(size);
+  CheckedBuffer<int> next_look = checked_buffer<int>(size);
+  envelope[K + 1] = K + 1;
+  next_look[K + 1] = K + 1;
+  for (int k = K; k >= 1; --k) {
+    const bool look = upper[k] <= k;
+    envelope[k] = look && upper[k] < envelope[k + 1] ? upper[k] : envelope[k + 1];
+    next_look[k] = look ? k : next_look[k + 1];
+  }
+  envelope[0] = envelope[1];
+  CheckedBuffer<std::uint8_t> rises = checked_buffer<std::uint8_t>(size);
+  event_bit_walk::fill_rises(rises.get(), envelope.get(), K);
+
+  const std::size_t width = static_cast<std::size_t>(K) + 1;
+  CheckedBuffer<int> stop_count = checked_buffer<int>(width);
+  CheckedBuffer<int> joint_count = checked_buffer<int>(width * width);
+  CheckedBuffer<int> end_count = checked_buffer<int>(width);
+  for (std::size_t i = 0; i < width; ++i) stop_count[i] = end_count[i] = 0;
+  for (std::size_t i = 0; i < width * width; ++i) joint_count[i] = 0;
+
+  RanEventBits reader(THETA, K, generator_threads);
+  const RuleTally tally{upper, next_look.get(), stop_count.get(), joint_count.get(), end_count.get(), K + 1};
+  if (__builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi"))
+    simulate_rule_bit_instructions(tally, reader, K, envelope.get(), rises.get());
+  else
+    simulate_rule_baseline(tally, reader, K, envelope.get(), rises.get());
+  rule_counts_to_outcome(out, stop_count.get(), joint_count.get(), end_count.get());
 }
