@@ -54,6 +54,9 @@ void table_print(double THETA, int K, const int upper[]);
 /// Prints one table row for the event probability THETA and the given boundaries.
 void table_print1(double THETA, int K, const int lower[], const int upper[]);
 
+/// The decimals (2 to 9) that show every probability of p: 2 for hundredths, 3 for 0.125, ...
+int rate_decimals(const std::vector<double> &p);
+
 /// n rounded up to a multiple of m (quotient and remainder truncated toward zero); n itself when m is 0.
 int round_up(int n, int m);
 

@@ -27,9 +27,6 @@ std::vector<oc_summary> table_summaries(const std::vector<double> &p, int K, con
 /// shown to `decimals` decimals (2 to 9), then the definitions block.
 void print_table(const std::vector<double> &p, const std::vector<oc_summary> &rows, int decimals);
 
-/// The decimals (2 to 9) that show every probability of p: 2 for hundredths, 3 for 0.125, ...
-int rate_decimals(const std::vector<double> &p);
-
 /// The rows of a run's table: the rates asked for, else the default rows for THETA; with an alternative P1,
 /// also P1 unless a row has it already: among the default rows in ascending order, else last. Stores the
 /// index of P1's row in *alternative_row.

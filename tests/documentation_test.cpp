@@ -114,7 +114,7 @@ TEST(Documentation, TheReadmeStartsWithTheCommandsThatBuildAndTest) {
             readme.find("## "));
   EXPECT_LT(readme.find(test_command), readme.find("## "));
   EXPECT_NE(ci.find(test_command), std::string::npos);
-  EXPECT_NE(readme.find("apt-get install cmake g++ libcli11-dev libgtest-dev libbenchmark-dev"),
+  EXPECT_NE(readme.find("apt-get install cmake g++ libcli11-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev"),
             std::string::npos);
 }
 

@@ -1,0 +1,158 @@
+// The machine-readable results: one JSON document with the inputs, the rule
+// and the table, and the table alone as CSV. Numbers are written so that they
+// read back exactly; a figure that is not a number is null (JSON) or empty (CSV).
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "outputs/outputs_internal.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json number(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
+
+template <class T>
+Json optional_value(bool known, T value) {
+  return known ? Json(value) : Json(nullptr);
+}
+
+Json shape_parameters(const Shape &shape) {
+  Json parameters = Json::object();
+  switch (shape.kind) {
+    case ShapeKind::kWangTsiatis:
+      parameters["delta"] = number(shape.delta);
+      break;
+    case ShapeKind::kBayes:
+      parameters["a"] = number(shape.prior_a);
+      parameters["b"] = number(shape.prior_b);
+      break;
+    case ShapeKind::kSprt:
+      parameters["p1"] = number(shape.p1);
+      break;
+    case ShapeKind::kPocock:
+    case ShapeKind::kObf:
+    case ShapeKind::kMaxSprt:
+      break;
+  }
+  return parameters;
+}
+
+Json inputs(const RunResult &result) {
+  const Design &design = result.design;
+  Json in;
+  in["K"] = design.K;
+  in["theta"] = result.has_theta ? number(design.theta) : Json(nullptr);
+  in["phi"] = result.has_phi ? number(design.phi) : Json(nullptr);
+  in["alternative"] = result.alternative ? number(*result.alternative) : Json(nullptr);
+  in["shape"] = result.evaluated ? Json(nullptr) : Json(shape_name(design.shape));
+  in["shape_parameters"] = result.evaluated ? Json(nullptr) : shape_parameters(design.shape);
+  in["looks"] = design_looks(design);
+  in["min_events"] = design.min_events;
+  Json rates = Json::array();
+  for (const OcRow &row : result.oc) rates.push_back(number(row.rate));
+  in["rates"] = rates;
+  return in;
+}
+
+Json oc_row(const OcRow &row, bool simulated) {
+  Json figures;
+  figures["rate"] = number(row.rate);
+  figures["p_stop"] = number(row.p_stop);
+  figures["p_stop_before_last"] = number(row.p_stop_before_last);
+  figures["mean_n"] = number(row.mean_n);
+  figures["sd_n"] = number(row.sd_n);
+  figures["mean_y"] = number(row.mean_y);
+  figures["sd_y"] = number(row.sd_y);
+  figures["mean_proportion"] = number(row.mean_proportion);
+  figures["sd_proportion"] = number(row.sd_proportion);
+  if (simulated) {
+    figures["se_p_stop"] = number(row.se_p_stop);
+    figures["se_mean_n"] = number(row.se_mean_n);
+  }
+  return figures;
+}
+
+Json row_index(const RunResult &result, const std::optional<std::size_t> &row) {
+  return row.has_value() && *row < result.oc.size() ? Json(*row) : Json(nullptr);
+}
+
+Json document(const RunResult &result) {
+  const Calibration &calibration = result.calibration;
+  const bool searched = !result.evaluated;
+  Json doc;
+  doc["program"] = result.program;
+  doc["version"] = result.version;
+  doc["method"] = result.exact ? "exact" : "simulation";
+  if (!result.exact) {
+    doc["trials"] = result.trials;
+    doc["seed"] = result.seed;
+  }
+  doc["date"] = result.date;
+  doc["inputs"] = inputs(result);
+  doc["evaluated"] = result.evaluated;
+  if (result.evaluated) doc["rule_file"] = result.rule_file;
+  doc["constant"] = searched ? number(calibration.constant) : Json(nullptr);
+  if (searched && result.design.shape.kind == ShapeKind::kPocock) doc["alpha"] = number(calibration.constant);
+  doc["phi_star"] = searched ? number(calibration.phi_star) : Json(nullptr);
+  if (searched && calibration.has_neighbour) {
+    doc["neighbour"] = {{"constant", number(calibration.neighbour_constant)},
+                        {"phi_star", number(calibration.neighbour_phi_star)}};
+  } else {
+    doc["neighbour"] = nullptr;
+  }
+  const std::vector<DecisionRow> rows = decision_table(calibration.rule);
+  doc["never_stops"] = calibration.never_stops || rows.empty();
+
+  const Rule &rule = calibration.rule;
+  Json boundary = Json::array();
+  for (std::size_t i = 0; i < std::min(rule.looks.size(), rule.counts.size()); ++i) {
+    boundary.push_back({{"n", rule.looks[i]}, {"b", rule.counts[i]}});
+  }
+  doc["boundary"] = boundary;
+  Json table = Json::array();
+  for (const DecisionRow &row : rows) table.push_back({{"from", row.from}, {"to", row.to}, {"b", row.count}});
+  doc["decision_table"] = table;
+  doc["sentence"] = decision_sentence(result);
+
+  Json oc = Json::array();
+  for (const OcRow &row : result.oc) oc.push_back(oc_row(row, !result.exact));
+  doc["oc"] = oc;
+  doc["theta_row"] = result.has_theta ? row_index(result, result.theta_row) : Json(nullptr);
+  doc["alternative_row"] = result.alternative ? row_index(result, result.alternative_row) : Json(nullptr);
+  doc["boundary_file"] =
+      optional_value(!result.boundary_file.empty() && !result.boundary_file_failed, result.boundary_file);
+  doc["boundary_file_failed"] = result.boundary_file_failed;
+  return doc;
+}
+
+// A figure for CSV: 17 significant digits, which read back exactly; empty when it is not a number.
+std::string csv_number(double x) { return std::isfinite(x) ? format_string("%.17g", x) : ""; }
+
+}  // namespace
+
+void write_json(std::FILE *out, const RunResult &result) {
+  // Names from the command line need not be UTF-8: invalid bytes become U+FFFD rather than an exception.
+  const std::string text = document(result).dump(2, ' ', false, Json::error_handler_t::replace);
+  std::fputs(text.c_str(), out);
+  std::fputc('\n', out);
+}
+
+void write_csv(std::FILE *out, const RunResult &result) {
+  const bool simulated = !result.exact;
+  std::fputs("rate,p_stop,p_stop_before_last,mean_n,sd_n,mean_y,sd_y,mean_proportion,sd_proportion", out);
+  std::fputs(simulated ? ",se_p_stop,se_mean_n\n" : "\n", out);
+  for (const OcRow &row : result.oc) {
+    std::vector<double> figures = {row.rate,   row.p_stop, row.p_stop_before_last, row.mean_n,       row.sd_n,
+                                   row.mean_y, row.sd_y,   row.mean_proportion,    row.sd_proportion};
+    if (simulated) figures.insert(figures.end(), {row.se_p_stop, row.se_mean_n});
+    for (std::size_t i = 0; i < figures.size(); ++i) {
+      std::fputs(csv_number(figures[i]).c_str(), out);
+      std::fputc(i + 1 < figures.size() ? ',' : '\n', out);
+    }
+  }
+}

@@ -1,0 +1,307 @@
+// The report of a run as text (today's lines where they exist, then the
+// decision table, the sentence and the wider table) and as Markdown, and the
+// choice of writer by format.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "outputs/outputs_internal.h"
+
+namespace {
+
+constexpr std::size_t kTextWidth = 78;
+constexpr int kRateWidth = 8;  // today's width of the rate column, widened for more decimals
+
+// A line of the results: a statement ("Method: ...") or a figure ("PHI*  = 0.046888 = its meaning").
+struct Item {
+  bool figure = false;
+  std::string label;              ///< figures only
+  std::string value;              ///< the statement, or the figure's value
+  std::string meaning;            ///< figures only; may be empty
+  std::string separator = " = ";  ///< between the value and its meaning in the text
+};
+
+Item statement(std::string text) { return Item{false, "", std::move(text), "", ""}; }
+Item figure(std::string label, std::string value, std::string meaning = "", std::string separator = " = ") {
+  return Item{true, std::move(label), std::move(value), std::move(meaning), std::move(separator)};
+}
+
+bool valid_row(const RunResult &result, const std::optional<std::size_t> &row) {
+  return row.has_value() && *row < result.oc.size();
+}
+
+std::string method_words(const RunResult &result) {
+  if (result.exact) return "exact calculation";
+  return format_string("simulation of %lld trials per figure, generator seed %d", result.trials, result.seed);
+}
+
+std::string design_words(const RunResult &result) {
+  const Design &design = result.design;
+  const std::string looks = looks_phrase(design_looks(design), design.K);
+  if (result.evaluated) return looks;
+  std::string words = shape_words(design.shape) + ", " + looks;
+  if (design.min_events > 1) words += format_string(", stopping needs at least %d events", design.min_events);
+  return words;
+}
+
+std::vector<Item> result_items(const RunResult &result) {
+  const Calibration &calibration = result.calibration;
+  std::vector<Item> items;
+  items.push_back(statement(std::string("Method: ") + method_words(result)));
+  items.push_back(statement(std::string("Design: ") + design_words(result)));
+  items.push_back(figure("K", std::to_string(result.design.K)));
+  if (result.has_theta) items.push_back(figure("THETA", format_string("%g", result.design.theta)));
+  if (result.has_phi) items.push_back(figure("PHI", format_string("%g", result.design.phi)));
+  if (result.evaluated) {
+    items.push_back(statement("Rule read from " + result.rule_file + " (not searched)"));
+  } else {
+    items.push_back(figure("PHI*", format_string("%g", calibration.phi_star),
+                           "the actual probability of hitting the upper boundary"));
+    if (result.design.shape.kind == ShapeKind::kPocock) {
+      items.push_back(
+          figure("ALPHA", format_string("%g", calibration.constant), "the pointwise stopping probability"));
+    } else {
+      items.push_back(
+          figure("c", format_string("%g", calibration.constant), "the boundary constant of the shape"));
+    }
+    if (calibration.has_neighbour) {
+      items.push_back(
+          figure("NEXT", format_string("%g", calibration.neighbour_constant),
+                 format_string("the next candidate, which stops more often: PHI* = %g (above PHI)",
+                               calibration.neighbour_phi_star)));
+    } else {
+      items.push_back(figure("NEXT", "none", "no candidate stops more often", ": "));
+    }
+  }
+  if (result.alternative && valid_row(result, result.alternative_row)) {
+    const OcRow &power = result.oc[*result.alternative_row];
+    items.push_back(
+        figure("POWER", format_string("%g", power.p_stop),
+               format_string("the probability of stopping when the event probability is P1 = %g (E[N] = %g)",
+                             *result.alternative, power.mean_n)));
+  }
+  return items;
+}
+
+// "4-7" (text) or "4–7" (Markdown), "3" for a single look.
+std::string patients_cell(const DecisionRow &row, const char *dash) {
+  if (row.from == row.to) return std::to_string(row.from);
+  return std::to_string(row.from) + dash + std::to_string(row.to);
+}
+
+// A column of the operating-characteristics table.
+struct Column {
+  const char *header;
+  double OcRow::*field;
+  int decimals;
+  int width;  ///< in the text table
+};
+
+std::vector<Column> oc_columns(const RunResult &result) {
+  std::vector<Column> columns = {
+      {"P(stop)", &OcRow::p_stop, 3, 9},
+      {"P(early)", &OcRow::p_stop_before_last, 3, 9},
+      {"E[N]", &OcRow::mean_n, 2, 9},
+      {"SD[N]", &OcRow::sd_n, 2, 9},
+      {"E[Y]", &OcRow::mean_y, 2, 9},
+      {"SD[Y]", &OcRow::sd_y, 2, 9},
+      {"E[Y/N]", &OcRow::mean_proportion, 2, 9},
+      {"SD[Y/N]", &OcRow::sd_proportion, 2, 9},
+  };
+  if (!result.exact) {
+    columns.push_back({"SE[P]", &OcRow::se_p_stop, 5, 10});
+    columns.push_back({"SE[E[N]]", &OcRow::se_mean_n, 4, 10});
+  }
+  return columns;
+}
+
+int oc_rate_decimals(const RunResult &result) {
+  std::vector<double> rates;
+  for (const OcRow &row : result.oc) rates.push_back(row.rate);
+  return rate_decimals(rates);
+}
+
+// The definitions under the table, as {term, meaning}.
+std::vector<std::pair<std::string, std::string>> definitions(const RunResult &result) {
+  std::vector<std::pair<std::string, std::string>> terms = {
+      {"Y", "the number of events, random, between 0 and N"},
+      {"N", "the number of patients, random, between 1 and K"},
+      {"P(stop)", "the probability of stopping at some look (hitting the boundary)"},
+      {"P(early)", "the probability of stopping at a look before the last, patient K"},
+      {"E[ ]", "the expected value (mean)"},
+      {"SD[ ]", "the standard deviation"},
+  };
+  if (!result.exact) terms.push_back({"SE[ ]", "the Monte Carlo standard error of the figure"});
+  return terms;
+}
+
+std::string text_table(const RunResult &result) {
+  const int decimals = oc_rate_decimals(result);
+  const int rate_width = std::max(kRateWidth, decimals + 3);
+  const std::vector<Column> columns = oc_columns(result);
+  std::string text = format_string("%-*s", rate_width, "THETA");
+  for (const Column &column : columns) text += format_string("%-*s", column.width, column.header);
+  text += "\n\n";
+  for (const OcRow &row : result.oc) {
+    text += format_string("%-*.*f", rate_width, decimals, row.rate);
+    for (const Column &column : columns) {
+      text += format_string("%-*.*f", column.width, column.decimals, row.*column.field);
+    }
+    text += "\n";
+  }
+  text += "\nDefinitions:\n";
+  for (const auto &[term, meaning] : definitions(result)) {
+    // Operators in brackets are described, symbols defined, as in today's block.
+    const bool operator_term = term.back() == ']';
+    text += format_string("  %-9s%s %s\n", term.c_str(), operator_term ? " " : "=",
+                          (operator_term ? "denotes " + meaning : meaning).c_str());
+  }
+  return text + "\n";
+}
+
+std::string boundary_file_words(const RunResult &result, bool markdown) {
+  const std::string name = markdown ? "`" + result.boundary_file + "`" : result.boundary_file;
+  if (result.boundary_file_failed) {
+    return "The boundary could not be written to file " + name + " (the reason is on standard error).\n";
+  }
+  if (result.boundary_file.empty()) return "The boundary was not written to a file (--no-output).\n";
+  return "The boundary has been written to file " + name + " in a format\n" +
+         "appropriate for reading into other supplied programs (e.g. tolk3).\n";
+}
+
+std::string text_report(const RunResult &result) {
+  std::string text;
+  for (const Item &item : result_items(result)) {
+    if (!item.figure) {
+      text += item.value + "\n";
+    } else if (item.meaning.empty()) {
+      text += format_string("%-5s = %s \n", item.label.c_str(), item.value.c_str());
+    } else {
+      text += format_string("%-5s = %s%s%s\n", item.label.c_str(), item.value.c_str(), item.separator.c_str(),
+                            item.meaning.c_str());
+    }
+  }
+
+  const Rule &rule = result.calibration.rule;
+  text += "\nThe upper boundary is:\n";
+  for (std::size_t i = 0; i < std::min(rule.looks.size(), rule.counts.size()); ++i) {
+    text += format_string("b[%d] = %d \n", rule.looks[i], rule.counts[i]);
+  }
+
+  text += "\nDecision table:\n";
+  const std::vector<DecisionRow> rows = decision_table(rule);
+  if (rows.empty()) {
+    text += "  none: no look can stop the trial\n";
+  } else {
+    text += format_string("  %-12s%s\n", "Patients", "Stop if events >=");
+    for (const DecisionRow &row : rows) {
+      text += format_string("  %-12s%d\n", patients_cell(row, "-").c_str(), row.count);
+    }
+  }
+  text += std::string("\n") + wrap_text(decision_sentence(result), kTextWidth) + "\n";
+  text += text_table(result) + "\n";
+  text += boundary_file_words(result, false);
+  return text + "Date and time: " + result.date + "\n\n\n";
+}
+
+// Markdown's emphasis and table characters escaped in running text.
+std::string markdown_escaped(const std::string &text) {
+  std::string escaped;
+  for (char c : text) {
+    if (c == '*' || c == '_' || c == '|' || c == '`' || c == '<' || c == '\\') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
+std::string markdown_row(const std::vector<std::string> &cells) {
+  std::string row = "|";
+  for (const std::string &cell : cells) row += " " + cell + " |";
+  return row + "\n";
+}
+
+// The header and alignment rows of a Markdown table of right-aligned numbers.
+std::string markdown_header(const std::vector<std::string> &headers) {
+  return markdown_row(headers) + markdown_row(std::vector<std::string>(headers.size(), "---:"));
+}
+
+std::string markdown_report(const RunResult &result) {
+  std::string text =
+      std::string("# ") + markdown_escaped(result.program + " " + result.version) + " report\n\n";
+  for (const Item &item : result_items(result)) {
+    text += "- ";
+    if (!item.figure) {
+      text += markdown_escaped(item.value);
+    } else {
+      text += std::string("**") + markdown_escaped(item.label) + "** = " + markdown_escaped(item.value);
+      if (!item.meaning.empty()) text += std::string(": ") + markdown_escaped(item.meaning);
+    }
+    text += "\n";
+  }
+
+  const Rule &rule = result.calibration.rule;
+  text += "\n## Upper boundary\n\n" + markdown_header({"Patient", "Stop if events ≥"});
+  for (std::size_t i = 0; i < std::min(rule.looks.size(), rule.counts.size()); ++i) {
+    text += markdown_row({std::to_string(rule.looks[i]), std::to_string(rule.counts[i])});
+  }
+
+  text += "\n## Decision table\n\n";
+  const std::vector<DecisionRow> rows = decision_table(rule);
+  if (rows.empty()) {
+    text += "No look can stop the trial.\n";
+  } else {
+    text += markdown_header({"Patients", "Stop if events ≥"});
+    for (const DecisionRow &row : rows) {
+      text += markdown_row({patients_cell(row, "–"), std::to_string(row.count)});
+    }
+  }
+  text += std::string("\n") + markdown_escaped(decision_sentence(result)) + "\n";
+
+  text += "\n## Operating characteristics\n\n";
+  const int decimals = oc_rate_decimals(result);
+  const std::vector<Column> columns = oc_columns(result);
+  std::vector<std::string> headers = {"THETA"};
+  for (const Column &column : columns) headers.push_back(markdown_escaped(column.header));
+  text += markdown_header(headers);
+  for (const OcRow &row : result.oc) {
+    std::vector<std::string> cells = {format_string("%.*f", decimals, row.rate)};
+    for (const Column &column : columns) {
+      cells.push_back(format_string("%.*f", column.decimals, row.*column.field));
+    }
+    text += markdown_row(cells);
+  }
+  text += "\n";
+  for (const auto &[term, meaning] : definitions(result)) {
+    text += std::string("- ") + markdown_escaped(term) + ": " + meaning + "\n";
+  }
+
+  text += std::string("\n") + boundary_file_words(result, true);
+  return text + "\nDate and time: " + result.date + "\n";
+}
+
+}  // namespace
+
+void write_text(std::FILE *out, const RunResult &result) { std::fputs(text_report(result).c_str(), out); }
+
+void write_markdown(std::FILE *out, const RunResult &result) {
+  std::fputs(markdown_report(result).c_str(), out);
+}
+
+void write_report(std::FILE *out, OutputFormat format, const RunResult &result) {
+  switch (format) {
+    case OutputFormat::kText:
+      write_text(out, result);
+      return;
+    case OutputFormat::kMarkdown:
+      write_markdown(out, result);
+      return;
+    case OutputFormat::kJson:
+      write_json(out, result);
+      return;
+    case OutputFormat::kCsv:
+      write_csv(out, result);
+      return;
+  }
+}

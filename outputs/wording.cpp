@@ -1,0 +1,118 @@
+// The small pieces of wording the writers share: lists of looks, shape
+// names, probabilities in a sentence, and word wrapping.
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "outputs/outputs_internal.h"
+
+std::string format_string(const char *format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+  va_end(again);
+  return text;
+}
+
+bool every_patient(const std::vector<int> &looks, int K) {
+  if (looks.size() != static_cast<std::size_t>(K > 0 ? K : 0)) return false;
+  for (std::size_t i = 0; i < looks.size(); ++i) {
+    if (looks[i] != static_cast<int>(i) + 1) return false;
+  }
+  return true;
+}
+
+std::string look_list(const std::vector<int> &looks) {
+  constexpr std::size_t kShortestCondensed = 5;  // "5, 10, 15 and 20" is no longer than "5, 10, ..., 20"
+  std::vector<std::string> items;
+  bool last_is_single = false;
+  for (std::size_t i = 0; i < looks.size();) {
+    std::size_t end = i + 1;  // one past the arithmetic run starting at i
+    if (i + 1 < looks.size()) {
+      const int step = looks[i + 1] - looks[i];
+      end = i + 2;
+      while (end < looks.size() && looks[end] - looks[end - 1] == step) ++end;
+    }
+    if (end - i >= kShortestCondensed) {
+      items.push_back(format_string("%d, %d, ..., %d", looks[i], looks[i + 1], looks[end - 1]));
+      last_is_single = false;
+      i = end;
+    } else {
+      items.push_back(std::to_string(looks[i]));
+      last_is_single = true;
+      ++i;
+    }
+  }
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += i + 1 == items.size() && last_is_single ? " and " : ", ";
+    text += items[i];
+  }
+  return text;
+}
+
+std::string looks_phrase(const std::vector<int> &looks, int K) {
+  if (every_patient(looks, K)) return "a look after every patient";
+  if (looks.size() == 1) return std::string("one look, at patient ") + std::to_string(looks[0]);
+  return std::string("looks at patients ") + look_list(looks);
+}
+
+std::string shape_name(const Shape &shape) {
+  const std::string spec = shape_spec(shape);
+  return spec.substr(0, spec.find(':'));
+}
+
+std::string probability_words(double p) {
+  constexpr int kMostDecimals = 9;
+  if (!(p > 0.001 && p < 0.999)) {
+    if (p == 0.0 || p == 1.0 || std::isnan(p)) return format_string("%g", p);
+    // Two significant digits of p, or of its distance from 1.
+    const double distance = p < 0.5 ? p : 1.0 - p;
+    const int decimals = 1 - static_cast<int>(std::floor(std::log10(distance)));
+    if (decimals > kMostDecimals) return p < 0.5 ? "less than 0.000000001" : "more than 0.999999999";
+    return format_string("%.*f", decimals, p);
+  }
+  return format_string("%.3f", p);
+}
+
+std::string wrap_text(const std::string &text, std::size_t width) {
+  // The words, with "=" and its neighbours kept as one ("P1 = 0.5" is not broken).
+  std::vector<std::string> words;
+  bool join_next = false;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    start = end + 1;
+    if (word.empty()) continue;
+    const bool equals = word == "=";
+    if ((equals || join_next) && !words.empty()) {
+      words.back() += ' ';
+      words.back() += word;
+    } else {
+      words.push_back(word);
+    }
+    join_next = equals;
+  }
+  std::string wrapped;
+  std::string line;
+  for (const std::string &word : words) {
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      wrapped += line;
+      wrapped += '\n';
+      line.clear();
+    }
+    if (!line.empty()) line += ' ';
+    line += word;
+  }
+  if (!line.empty()) wrapped += line + "\n";
+  return wrapped;
+}
