@@ -242,10 +242,16 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
   }
 
   int status = 0;
-  // A rule read from a file is written as a boundary file only when -o names one.
+  // A rule read from a file is written as a boundary file only when -o names one. The text report comes
+  // before the file, so that a file sent to the same pipe follows it; the other formats state its fate.
   const bool write_file = !request.no_output && (!result.evaluated || request.output_file);
+  result.date = datetime_text();
+  if (write_file) result.boundary_file = request.output_file.value_or(kBoundaryFileName);
+  if (text) {
+    write_text_report_body(stdout, result);
+    std::fflush(stdout);
+  }
   if (write_file) {
-    result.boundary_file = request.output_file.value_or(kBoundaryFileName);
     const std::vector<int> stages = stage_boundary(rule);
     const bool pocock = design.shape.kind == ShapeKind::kPocock;
     std::fflush(stdout);
@@ -256,9 +262,10 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
       status = 1;
     }
   }
-  result.date = datetime_text();
-
-  write_report(stdout, request.format, result);
+  if (text)
+    write_text_report_ending(stdout, result);
+  else
+    write_report(stdout, request.format, result);
   if (request.plot_file && !save_text_file(*request.plot_file, svg_picture(result))) status = 1;
   if (request.report_file && !save_text_file(*request.report_file, html_page(result))) status = 1;
   return status;

@@ -60,6 +60,13 @@ enum class OutputFormat { kText, kMarkdown, kJson, kCsv };
 /// Writes the report in the format on out (text: the full text report of a run with arguments).
 void write_report(std::FILE *out, OutputFormat format, const RunResult &result);
 
+/// Writes the text report up to the lines on the boundary file, which may be written after it (so that a
+/// boundary file sent to the same pipe follows the report).
+void write_text_report_body(std::FILE *out, const RunResult &result);
+
+/// Writes the text report's closing lines: the boundary file's fate and the date.
+void write_text_report_ending(std::FILE *out, const RunResult &result);
+
 /// The SVG picture: the boundary as a step function and the operating-characteristic curves.
 std::string svg_picture(const RunResult &result);
 

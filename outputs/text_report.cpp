@@ -166,12 +166,15 @@ std::string boundary_file_words(const RunResult &result, bool markdown) {
   if (result.boundary_file_failed) {
     return "The boundary could not be written to file " + name + " (the reason is on standard error).\n";
   }
+  if (result.boundary_file.empty() && result.evaluated)
+    return "The rule was not written to a file (-o FILE writes it as a boundary file).\n";
   if (result.boundary_file.empty()) return "The boundary was not written to a file (--no-output).\n";
   return "The boundary has been written to file " + name + " in a format\n" +
          "appropriate for reading into other supplied programs (e.g. tolk3).\n";
 }
 
-std::string text_report(const RunResult &result) {
+// The text report up to the lines on the boundary file.
+std::string text_report_body(const RunResult &result) {
   std::string text;
   for (const Item &item : result_items(result)) {
     if (!item.figure) {
@@ -201,10 +204,15 @@ std::string text_report(const RunResult &result) {
     }
   }
   text += std::string("\n") + wrap_text(decision_sentence(result), kTextWidth) + "\n";
-  text += text_table(result) + "\n";
-  text += boundary_file_words(result, false);
-  return text + "Date and time: " + result.date + "\n\n\n";
+  return text + text_table(result) + "\n";
 }
+
+// The text report's closing lines: the boundary file's fate and the date.
+std::string text_report_ending(const RunResult &result) {
+  return boundary_file_words(result, false) + "Date and time: " + result.date + "\n\n\n";
+}
+
+std::string text_report(const RunResult &result) { return text_report_body(result) + text_report_ending(result); }
 
 // Markdown's emphasis and table characters escaped in running text.
 std::string markdown_escaped(const std::string &text) {
@@ -284,6 +292,14 @@ std::string markdown_report(const RunResult &result) {
 }  // namespace
 
 void write_text(std::FILE *out, const RunResult &result) { std::fputs(text_report(result).c_str(), out); }
+
+void write_text_report_body(std::FILE *out, const RunResult &result) {
+  std::fputs(text_report_body(result).c_str(), out);
+}
+
+void write_text_report_ending(std::FILE *out, const RunResult &result) {
+  std::fputs(text_report_ending(result).c_str(), out);
+}
 
 void write_markdown(std::FILE *out, const RunResult &result) {
   std::fputs(markdown_report(result).c_str(), out);
