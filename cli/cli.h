@@ -50,6 +50,12 @@ std::string check_alternative(const char *argv0, double P1, double THETA);
 /// line ended by a line feed. Checked before a run so that it does not fail at its end.
 std::string check_output_file(const char *argv0, const std::string &file);
 
+/// The looks for K: list's (--looks; empty: every patient) or every cohort-th (--cohort; 0: none), none
+/// before start (--start; 0: none), K always. Returns "" and them ascending, or the message (no program
+/// name, no line feed).
+std::string schedule_looks(int K, const std::vector<int> &list, int cohort, int start,
+                           std::vector<int> *looks);
+
 /// The help text of the program invoked as argv0.
 std::string help_text(const char *argv0);
 

@@ -1,7 +1,7 @@
 // Routines private to the command line, exposed for its tests: the strict
-// reading of numbers and of rate lists, and the suggestion for a mistyped
-// option. Each returns an empty string on success and otherwise the message
-// (without the program name), leaving its output unspecified.
+// reading of numbers, rate lists and look lists, and the suggestion for a
+// mistyped option. Each returns an empty string on success and otherwise
+// the message (without the program name), leaving its output unspecified.
 #pragma once
 
 #include <string>
@@ -11,6 +11,9 @@
 /// The most rates a --rates list may give.
 inline constexpr std::size_t kMaxRates = 10000;
 
+/// The most items a --looks list may give.
+inline constexpr std::size_t kMaxLookItems = 10000;
+
 /// Reads text as K: one whole number (optional sign, decimal digits) from 1 to kMaxStages.
 std::string read_sample_size(std::string_view text, int *K);
 
@@ -19,6 +22,10 @@ std::string read_probability(std::string_view field, std::string_view text, doub
 
 /// Reads a --rates list: comma-separated rates and FROM:TO:STEP ranges, expanded in the order given.
 std::string read_rates(std::string_view text, std::vector<double> *rates);
+
+/// Reads a --looks list: comma-separated looks and FROM:TO:STEP ranges of whole numbers from 1 to kMaxStages,
+/// in any order; *looks gets them ascending, each once.
+std::string read_looks(const std::string &text, std::vector<int> *looks);
 
 /// The known long option nearest to option (two edits at most, e.g. "--exact" for "--exac"), or "".
 std::string nearest_option(std::string_view option);
