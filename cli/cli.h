@@ -63,15 +63,16 @@ std::string check_alternative(const char *argv0, double P1, double THETA);
 /// a line feed; used when THETA comes from the dialogue.
 std::string check_design_options(const char *argv0, const RunRequest &request, double THETA);
 
-/// Combines the schedule options into the looks of a design with last look K: --looks list (empty: every
-/// patient), --cohort C (0: none), --start N0 (0: none), and K itself. Returns "" and the looks, ascending,
-/// or the message (without the program name) for a look beyond K or a start beyond K.
-std::string schedule_looks(int K, const std::vector<int> &list, int cohort, int start, std::vector<int> *looks);
-
 /// "" when a boundary file can be written as file: its folder exists, it is not a folder itself, and it is
 /// not the regular file that standard output or standard error go to; else the message for --output, on one
 /// line ended by a line feed. Checked before a run so that it does not fail at its end.
 std::string check_output_file(const char *argv0, const std::string &file, const char *option = "--output");
+
+/// The looks for K: list's (--looks; empty: every patient) or every cohort-th (--cohort; 0: none), none
+/// before start (--start; 0: none), K always. Returns "" and them ascending, or the message (no program
+/// name, no line feed).
+std::string schedule_looks(int K, const std::vector<int> &list, int cohort, int start,
+                           std::vector<int> *looks);
 
 /// The help text of the program invoked as argv0.
 std::string help_text(const char *argv0);

@@ -1,7 +1,7 @@
 // Routines private to the command line, exposed for its tests: the strict
-// reading of numbers and of rate lists, and the suggestion for a mistyped
-// option. Each returns an empty string on success and otherwise the message
-// (without the program name), leaving its output unspecified.
+// reading of numbers, rate lists and look lists, and the suggestion for a
+// mistyped option. Each returns an empty string on success and otherwise
+// the message (without the program name), leaving its output unspecified.
 #pragma once
 
 #include <string>
@@ -13,6 +13,9 @@
 
 /// The most rates a --rates list may give.
 inline constexpr std::size_t kMaxRates = 10000;
+
+/// The most items a --looks list may give.
+inline constexpr std::size_t kMaxLookItems = 10000;
 
 /// Reads text as K: one whole number (optional sign, decimal digits) from 1 to kMaxStages.
 std::string read_sample_size(std::string_view text, int *K);
@@ -30,7 +33,8 @@ bool read_decimal(std::string_view text, double *value);
 /// Reads the value of a whole-number option such as --cohort: plain digits from low to high.
 std::string read_whole_option(std::string_view option, std::string_view text, int low, int high, int *value);
 
-/// Reads a --looks list: comma-separated whole numbers and FROM:TO:STEP ranges; sorted, repeats removed.
+/// Reads a --looks list: comma-separated looks and FROM:TO:STEP ranges of whole numbers from 1 to kMaxStages,
+/// in any order; *looks gets them ascending, each once.
 std::string read_looks(const std::string &text, std::vector<int> *looks);
 
 /// Reads a --shape value: pocock, obf, wt:DELTA, bayes:A,B, sprt:P1 or maxsprt.
