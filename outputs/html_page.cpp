@@ -129,8 +129,8 @@ std::vector<Fact> result_facts(const RunResult &r) {
         {"Next candidate", c.has_neighbour
                                ? esc(name + " = " + markup::general(c.neighbour_constant) +
                                      ", PHI* = " + markup::general(c.neighbour_phi_star) + " (above PHI)")
-                               : "none: the rule chosen stops most often"});
-    facts.push_back({"Candidates", std::to_string(c.candidates)});
+                               : "none: no candidate stops more often"});
+    facts.push_back({"Candidate constants", std::to_string(c.candidates)});
   } else if (r.theta_row && *r.theta_row < r.oc.size()) {
     facts.push_back({"P(stop) at \u03b8", markup::fixed(r.oc[*r.theta_row].p_stop, 4)});
   }

@@ -67,9 +67,10 @@ void line(std::string &svg, double x1, double y1, double x2, double y2, const st
          "\" " + style + "/>\n";
 }
 
-void circle(std::string &svg, double x, double y, const std::string &cls, const std::string &style) {
-  svg +=
-      "<circle class=\"" + cls + "\" cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"3\" " + style + "/>\n";
+void circle(std::string &svg, double x, double y, const std::string &cls, const std::string &style,
+            double r = 3.0) {
+  svg += "<circle class=\"" + cls + "\" cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"" + num(r) + "\" " +
+         style + "/>\n";
 }
 
 // The axes of a frame: grid lines and labels at the ticks, the frame's box, the title and the axis labels.
@@ -175,12 +176,17 @@ void boundary_panel(std::string &svg, const RunResult &result) {
   const std::string stop_marker = std::string("fill=\"") + kBoundaryColour + "\" stroke=\"none\"";
   const std::string faint_marker =
       std::string("fill=\"#fff\" stroke=\"") + kFaintColour + "\" stroke-width=\"1.5\"";
+  // Markers shrink where looks are close (after every patient of a long trial), down to a dot.
+  double spacing = f.right - f.left;
+  for (std::size_t i = 0; i + 1 < m; ++i)
+    spacing = std::min(spacing, f.px(rule.looks[i + 1]) - f.px(rule.looks[i]));
+  const double radius = std::clamp(0.35 * spacing, 1.0, 3.0);
   bool any_stop = false, any_faint = false;
   for (std::size_t i = 0; i < m; ++i) {
     if (!shown(i)) continue;
     const bool stop = can_stop(i);
     circle(svg, f.px(rule.looks[i]), f.py(rule.counts[i]), stop ? "look" : "look no-stop",
-           stop ? stop_marker : faint_marker);
+           stop ? stop_marker : faint_marker, radius);
     (stop ? any_stop : any_faint) = true;
   }
   if (!any_stop)
