@@ -27,7 +27,7 @@ table { border-collapse: collapse; margin: 0 0 0.5em; max-width: 100%; break-ins
 th, td { padding: 2px 8px; border-bottom: 1px solid #ddd; text-align: right; vertical-align: top; }
 thead th { background: #f0f0f0; border-bottom: 1px solid #999; }
 table.facts th { text-align: left; font-weight: normal; color: #333; background: none; }
-table.facts td { text-align: left; }
+table.facts td { text-align: left; overflow-wrap: anywhere; }
 tr.marked td { font-weight: bold; }
 p.note { font-size: 0.9em; color: #444; margin: 0.2em 0 0.6em; }
 @page { size: auto; margin: 12mm; }
