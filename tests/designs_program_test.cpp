@@ -1,0 +1,222 @@
+// Designs, rule files and outputs on the built programs: refusals of the new options, the original design
+// through the full report, every shape with a schedule checked through its boundary file, --evaluate in
+// both engines against each other, and the files of --plot and --report.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/case_name.h"
+#include "tests/program_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+const std::string kContmon = CONTMON_EXE;
+const std::string kExact = CONTMON_EXACT_EXE;
+
+ProgramRun run_in(const ScratchDirectory &dir, const std::string &program, const std::vector<std::string> &args,
+                  const std::string &input = "") {
+  const std::string as = program == kContmon ? "contmon" : "contmon-exact";
+  if (!fs::exists(dir.path() / as)) fs::create_symlink(program, dir.path() / as);
+  return run_program("./" + as, input, dir.path(), OutputTarget::kFile, args);
+}
+
+// The JSON document a run printed; fails the test when it is not one.
+Json json_of(const ProgramRun &run) {
+  EXPECT_EQ(run.status, 0) << run.err;
+  Json doc = Json::parse(run.out, nullptr, false);
+  EXPECT_FALSE(doc.is_discarded()) << run.out.substr(0, 400);
+  return doc;
+}
+
+// ---- Refusals ------------------------------------------------------------------------------------------
+
+struct Refusal {
+  const char *name;
+  std::vector<std::string> args;
+  const char *message;  // the start of standard error, after "contmon: "
+};
+
+void PrintTo(const Refusal &c, std::ostream *os) { *os << c.name; }
+
+class RefusedDesign : public testing::TestWithParam<Refusal> {};
+
+TEST_P(RefusedDesign, WithAMessageThatNamesTheOptionAndStatusOne) {
+  ScratchDirectory dir;
+  write_file(dir.path() / "_bndry_.dat", "kept\n");
+  write_file(dir.path() / "bad.txt", "5 2\n10 3\n# end\n20 x\n");
+  const ProgramRun run = run_in(dir, kContmon, GetParam().args);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind(std::string("contmon: ") + GetParam().message, 0), 0u) << run.err;
+  EXPECT_EQ(read_file(dir.path() / "_bndry_.dat"), "kept\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RefusedDesign,
+    testing::Values(
+        Refusal{"UnknownShape", {"--shape", "pocok", "10", "0.3", "0.05"}, "invalid --shape 'pocok': the shapes are"},
+        Refusal{"DeltaAboveHalf", {"--shape", "wt:0.7", "10", "0.3", "0.05"}, "invalid --shape 'wt:0.7': write wt:DELTA"},
+        Refusal{"PriorOfZero", {"--shape", "bayes:0,1", "10", "0.3", "0.05"}, "invalid --shape 'bayes:0,1'"},
+        Refusal{"SprtBelowTheta", {"--shape", "sprt:0.2", "10", "0.3", "0.05"}, "--shape sprt:0.2: P1 must be above"},
+        Refusal{"ParametersForObf", {"--shape", "obf:1", "10", "0.3", "0.05"}, "invalid --shape 'obf:1'"},
+        Refusal{"LookBeyondK", {"--looks", "5,12", "10", "0.3", "0.05"}, "--looks"},
+        Refusal{"LooksNotNumbers", {"--looks", "5,x", "10", "0.3", "0.05"}, "invalid --looks"},
+        Refusal{"CohortOfZero", {"--cohort", "0", "10", "0.3", "0.05"}, "invalid --cohort '0'"},
+        Refusal{"StartBeyondK", {"--start", "11", "10", "0.3", "0.05"}, "--start"},
+        Refusal{"MinimumOfZero", {"--min-events", "0", "10", "0.3", "0.05"}, "invalid --min-events '0'"},
+        Refusal{"LooksAndCohort", {"--looks", "5", "--cohort", "5", "10", "0.3", "0.05"}, "give the looks either"},
+        Refusal{"UnknownFormat", {"--format", "xml", "10", "0.3", "0.05"}, "invalid --format 'xml'"},
+        Refusal{"JsonAsksNothing", {"--format", "json"}, "--format json writes for other programs"},
+        Refusal{"EvaluateWithAShape", {"--evaluate", "bad.txt", "--shape", "obf"}, "--evaluate reads the looks"},
+        Refusal{"EvaluateAMissingFile", {"--evaluate", "none.txt", "--rates", "0.3"}, "--evaluate none.txt: cannot"},
+        Refusal{"EvaluateAMalformedFile", {"--evaluate", "bad.txt", "--rates", "0.3"}, "--evaluate bad.txt: line 4"},
+        Refusal{"EvaluateAnotherK", {"--evaluate", "bad.txt", "12", "0.3", "0.05"}, "--evaluate bad.txt: line 4"}),
+    case_name<Refusal>);
+
+// ---- The original design with arguments ----------------------------------------------------------------
+
+// The lines of out that start with prefix.
+std::vector<std::string> lines_starting(const std::string &out, const std::string &prefix) {
+  std::vector<std::string> found;
+  for (const std::string &line : lines_of(out))
+    if (line.rfind(prefix, 0) == 0) found.push_back(line);
+  return found;
+}
+
+// The first column after the rate of each row of the dialogue's table, by rate.
+std::vector<std::string> classic_phi_star_column(const std::string &out) {
+  std::vector<std::string> column;
+  const std::size_t table = out.find("THETA   PHI*");
+  for (const std::string &line : lines_of(out.substr(table)))
+    if (line.size() > 16 && line[0] == '0' && line[1] == '.') column.push_back(line.substr(0, 16));
+  return column;
+}
+
+TEST(Designs, TheOriginalDesignWithArgumentsHasTheDialoguesBoundaryFiguresAndFile) {
+  for (const auto &[program, input] : {std::pair{kExact, std::string("255 0.3 0.05")},
+                                       std::pair{kContmon, std::string("10 0.3 0.05")}}) {
+    ScratchDirectory dialogue_dir, arguments_dir;
+    const ProgramRun dialogue = run_in(dialogue_dir, program, {}, input + "\n");
+    std::vector<std::string> args;
+    std::istringstream words(input);
+    for (std::string word; words >> word;) args.push_back(word);
+    const ProgramRun full = run_in(arguments_dir, program, args);
+    ASSERT_EQ(full.status, 0) << full.err;
+    for (const char *prefix : {"K     = ", "PHI*  = ", "ALPHA = ", "b["})
+      EXPECT_EQ(lines_starting(full.out, prefix), lines_starting(dialogue.out, prefix)) << prefix;
+    EXPECT_EQ(read_file(arguments_dir.path() / "_bndry_.dat"), read_file(dialogue_dir.path() / "_bndry_.dat"));
+    // Every row's probability of stopping is the dialogue's PHI* at the same rate, as printed.
+    const std::vector<std::string> classic = classic_phi_star_column(dialogue.out);
+    args.insert(args.begin(), {"--format", "json"});
+    const Json doc = json_of(run_in(arguments_dir, program, args));
+    ASSERT_EQ(doc["oc"].size(), classic.size());
+    for (std::size_t i = 0; i < classic.size(); ++i) {
+      char row[40];
+      std::snprintf(row, sizeof row, "%-8.2f%-8.3f", doc["oc"][i]["rate"].get<double>(),
+                    doc["oc"][i]["p_stop"].get<double>());
+      EXPECT_EQ(row, classic[i]);
+    }
+    EXPECT_NE(full.out.find("Decision table:"), std::string::npos);
+    EXPECT_EQ(dialogue.out.find("Decision table:"), std::string::npos);
+  }
+}
+
+// ---- Every shape with a schedule, through its boundary file ---------------------------------------------
+
+struct DesignCase {
+  const char *name;
+  std::vector<std::string> options;
+};
+
+void PrintTo(const DesignCase &c, std::ostream *os) { *os << c.name; }
+
+class EveryShape : public testing::TestWithParam<DesignCase> {};
+
+TEST_P(EveryShape, ItsFileEvaluatesToItsFiguresAndTheSimulationAgreesWithinFiveStandardErrors) {
+  ScratchDirectory dir;
+  std::vector<std::string> args = GetParam().options;
+  for (const char *word : {"--format", "json", "-o", "rule.dat", "--alternative", "0.45", "30", "0.2", "0.1"})
+    args.push_back(word);
+  const Json design = json_of(run_in(dir, kExact, args));
+  ASSERT_TRUE(design.is_object());
+  const double phi_star = design["phi_star"].get<double>();
+  EXPECT_LE(phi_star, 0.1);
+  if (!design["neighbour"].is_null()) EXPECT_GT(design["neighbour"]["phi_star"].get<double>(), 0.1);
+  EXPECT_EQ(design["oc"][design["theta_row"].get<std::size_t>()]["p_stop"].get<double>(), phi_star);
+
+  // The file: K + 1 where there is no look, the count at each look.
+  const std::vector<std::string> file = lines_of(read_file(dir.path() / "rule.dat"));
+  ASSERT_GE(file.size(), 32u);
+  std::vector<std::string> expected(30, "-1 31");
+  for (const Json &look : design["boundary"])
+    expected[look["n"].get<std::size_t>() - 1] = "-1 " + std::to_string(look["b"].get<int>());
+  EXPECT_EQ(std::vector<std::string>(file.begin() + 2, file.begin() + 32), expected);
+
+  // Evaluated exactly, the file gives the same figures; simulated, figures within five standard errors.
+  const Json exact = json_of(run_in(dir, kExact, {"--evaluate", "rule.dat", "--format", "json",
+                                                  "--alternative", "0.45"}));
+  EXPECT_EQ(exact["oc"], design["oc"]);
+  const Json simulated = json_of(run_in(dir, kContmon, {"--evaluate", "rule.dat", "--format", "json",
+                                                        "--alternative", "0.45"}));
+  ASSERT_EQ(simulated["oc"].size(), exact["oc"].size());
+  for (std::size_t i = 0; i < exact["oc"].size(); ++i) {
+    const Json &s = simulated["oc"][i];
+    const Json &e = exact["oc"][i];
+    EXPECT_LE(std::fabs(s["p_stop"].get<double>() - e["p_stop"].get<double>()),
+              5 * std::max(s["se_p_stop"].get<double>(), 1e-6)) << i;
+    EXPECT_LE(std::fabs(s["mean_n"].get<double>() - e["mean_n"].get<double>()),
+              5 * std::max(s["se_mean_n"].get<double>(), 1e-6)) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EveryShape,
+    testing::Values(DesignCase{"PocockInCohorts", {"--cohort", "4"}},
+                    DesignCase{"ObfFromPatientEight", {"--shape", "obf", "--start", "8"}},
+                    DesignCase{"WangTsiatisAtListedLooks", {"--shape", "wt:0.25", "--looks", "5,12,13,20:28:4"}},
+                    DesignCase{"BayesEveryPatientTwoEvents", {"--shape", "bayes:1,1", "--min-events", "2"}},
+                    DesignCase{"SprtInCohorts", {"--shape", "sprt:0.45", "--cohort", "3"}},
+                    DesignCase{"MaxSprtLastLookOnly", {"--shape", "maxsprt", "--looks", "30"}}),
+    case_name<DesignCase>);
+
+// ---- A rule of one's own and the files of the pictures --------------------------------------------------
+
+TEST(Designs, APlainRuleFileIsEvaluatedAtTheRatesAndDrawn) {
+  ScratchDirectory dir;
+  write_file(dir.path() / "rule.txt", "# looks and counts\n5 3\n\n10 4  # the second look\n20 6\n");
+  const ProgramRun run = run_in(dir, kExact, {"--evaluate", "rule.txt", "--rates", "0.1,0.3", "--plot",
+                                              "rule.svg", "--report", "rule.html"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(lines_starting(run.out, "b["), (std::vector<std::string>{"b[5] = 3 ", "b[10] = 4 ", "b[20] = 6 "}));
+  EXPECT_FALSE(fs::exists(dir.path() / "_bndry_.dat"));  // a rule read is written only with -o
+  const std::string svg = read_file(dir.path() / "rule.svg");
+  EXPECT_NE(svg.find("<svg"), std::string::npos);
+  EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
+  EXPECT_NE(read_file(dir.path() / "rule.html").find("</html>"), std::string::npos);
+  // The probability of stopping at 0.3 by enumeration of the events at the looks.
+  const auto binomial = [](int n, int y, double p) {
+    return std::exp(std::lgamma(n + 1.0) - std::lgamma(y + 1.0) - std::lgamma(n - y + 1.0) + y * std::log(p) +
+                    (n - y) * std::log1p(-p));
+  };
+  double going[21] = {};
+  double stop = 0.0;
+  for (int y = 0; y <= 5; ++y) (y >= 3 ? stop : going[y]) += binomial(5, y, 0.3);
+  double next[21] = {};
+  for (int y = 0; y <= 2; ++y)
+    for (int more = 0; more <= 5; ++more) (y + more >= 4 ? stop : next[y + more]) += going[y] * binomial(5, more, 0.3);
+  for (int y = 0; y <= 3; ++y)
+    for (int more = 0; more <= 10; ++more)
+      if (y + more >= 6) stop += next[y] * binomial(10, more, 0.3);
+  const Json doc = json_of(run_in(dir, kExact, {"--evaluate", "rule.txt", "--rates", "0.1,0.3", "--format", "json"}));
+  EXPECT_NEAR(doc["oc"][1]["p_stop"].get<double>(), stop, 1e-12);
+}
+
+}  // namespace
