@@ -248,6 +248,7 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
   result.date = datetime_text();
   if (write_file) result.boundary_file = request.output_file.value_or(kBoundaryFileName);
   if (text) {
+    std::printf("\n");  // after the banner or the dialogue's answer, as the dialogue's report has it
     write_text_report_body(stdout, result);
     std::fflush(stdout);
   }
