@@ -129,7 +129,7 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
     RuleFile file;
     const std::string fault = read_rule_file(name, contents, &file);
     if (!fault.empty()) {
-      std::fputs(fault.c_str(), stderr);
+      std::fprintf(stderr, "%s: %s", program.c_str(), fault.c_str());
       return 1;
     }
     result.evaluated = true;
