@@ -145,7 +145,7 @@ int bisect_candidates(int count, double phi, const std::function<int(int, double
 
 int calibrate(const Design &design, Calibration *result) {
   if (!(design.theta > 0.0 && design.theta < 1.0)) return 1;
-  if (design.K < 1 || design.K > kMaxStages) return 2;
+  if (!valid_table_input(design)) return 2;  // K, or looks that are not stages 1..K ending at K
   const ShapeTable table(design);
   const Candidates candidates(design, table);
   const std::vector<int> looks = design_looks(design);

@@ -12,6 +12,10 @@
 /// function I_x(a, b), from its continued fraction.
 double beta_upper_tail(double a, double b, double x);
 
+/// Whether ShapeTable can tabulate the design: 1 <= K <= 255, 0 < theta < 1, looks ascending within 1..K and
+/// ending at K (or none).
+bool valid_table_input(const Design &design);
+
 /// A number in (lo, hi] with as few significant decimal digits as possible, the nearest such to the middle
 /// of the interval; hi itself when no shorter one is found. Requires lo < hi, both finite.
 double simplest_in(double lo, double hi);
@@ -22,8 +26,8 @@ double simplest_in(double lo, double hi);
 /// that thresholds() lists, so the rule changes exactly where the key passes one of them.
 class ShapeTable {
  public:
-  /// Tabulates what the counts need (for pocock, fills the binomial tables of bndry). The design must have
-  /// 1 <= K <= 255, 0 < theta < 1 and valid looks.
+  /// Tabulates what the counts need (for pocock, fills the binomial tables of bndry); requires
+  /// valid_table_input(design).
   explicit ShapeTable(const Design &design);
 
   /// The counts at c, as shape_counts gives them.

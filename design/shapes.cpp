@@ -1,7 +1,6 @@
 // Boundary shapes: how a constant c gives the stopping count at each look,
 // and the exact constants at which those counts change.
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -100,11 +99,17 @@ double ceiling_threshold(double a, double w, double v) {
 // x log(x / d), 0 for x = 0.
 double x_log_ratio(double x, double d) { return x == 0.0 ? 0.0 : x * std::log(x / d); }
 
-bool valid_table_input(const Design &design) {
-  return design.K >= 1 && design.K <= kMaxStages && design.theta > 0.0 && design.theta < 1.0;
-}
-
 }  // namespace
+
+bool valid_table_input(const Design &design) {
+  if (!(design.K >= 1 && design.K <= kMaxStages && design.theta > 0.0 && design.theta < 1.0)) return false;
+  int previous = 0;
+  for (int n : design.looks) {
+    if (n <= previous || n > design.K) return false;
+    previous = n;
+  }
+  return design.looks.empty() || previous == design.K;
+}
 
 double beta_upper_tail(double a, double b, double x) {
   if (!(x > 0.0)) return 1.0;
@@ -210,7 +215,7 @@ std::vector<int> stage_boundary(const Rule &rule) {
 }
 
 std::vector<int> shape_counts(const Design &design, double c) {
-  if (!valid_table_input(design)) return std::vector<int>(design_looks(design).size(), design.K + 1);
+  if (!valid_table_input(design)) return {};  // no counts for a design without valid looks
   return ShapeTable(design).counts(c);
 }
 
