@@ -24,7 +24,12 @@
 // threshold (ShapeTable::thresholds), so between two neighbouring distinct
 // thresholds the rule is one and the same, and on crossing one it changes.
 // For pocock the levels are those of the original search restricted to the
-// looks: midpoints of the upper tails that matter below PHI.
+// looks: midpoints of the upper tails that matter below PHI. As there, a level
+// of 1 or more stops every trial at once (P = 1) and one of 0 or less never
+// stops (P = 0), without an evaluation. Two neighbouring levels can give one
+// rule (a midpoint rounded onto a tail; for other designs, tails below the
+// minimum count); for the original design the list is kept whole, because the
+// bisection's path, and so the deviates a simulation draws, depend on it.
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -52,6 +57,15 @@ class Candidates {
 
   int size() const { return static_cast<int>(pocock_ ? levels_.size() : thresholds_.size()); }
 
+  // Whether candidate k has a probability known without evaluation, and then that probability.
+  bool known(int k, double *p) const {
+    if (!pocock_) return false;
+    const double level = levels_[static_cast<std::size_t>(k)];
+    if (level > 0.0 && level < 1.0) return false;
+    *p = level >= 1.0 ? 1.0 : 0.0;
+    return true;
+  }
+
   double constant(int k) const {
     if (pocock_) return levels_[static_cast<std::size_t>(k)];
     const auto &s = thresholds_;
@@ -68,8 +82,8 @@ class Candidates {
   }
 
  private:
-  // The original search's levels for the looks, without those that give the rule of the level before them
-  // and without levels of 0 or less (which never stop).
+  // The original search's levels for the looks; for other designs than the original, without those whose
+  // rule is the one of the level before them.
   void pocock_levels(const Design &design, std::vector<double> &negated_tails) {
     std::vector<double> v;
     for (int n : design_looks(design)) {
@@ -87,14 +101,17 @@ class Candidates {
         break;
       }
     }
-    // The rule at a level depends on which tails (thresholds negated) are at or below it.
+    if (is_default_design(design)) {
+      levels_ = std::move(v);
+      return;
+    }
+    // Between 0 and 1 the rule at a level depends on which tails (thresholds negated) are at or below it.
     std::vector<double> &tails = negated_tails;
     for (double &t : tails) t = -t;
     std::sort(tails.begin(), tails.end());
     std::size_t passed = 0;
     for (double level : v) {
-      if (!(level > 0.0)) continue;
-      bool changed = levels_.empty();
+      bool changed = levels_.empty() || !(level > 0.0 && level < 1.0);
       for (; passed < tails.size() && tails[passed] <= level; ++passed) changed = true;
       if (changed) levels_.push_back(level);
     }
@@ -155,6 +172,7 @@ int calibrate(const Design &design, Calibration *result) {
   Bisection b;
   if (c.candidates > 0) {
     auto evaluate = [&](int k, double *p) {
+      if (candidates.known(k, p)) return 0;
       const std::vector<int> upper =
           stage_boundary(Rule{design.K, looks, table.counts(candidates.constant(k))});
       RuleOutcome out;
@@ -165,7 +183,9 @@ int calibrate(const Design &design, Calibration *result) {
     const int code = bisect_candidates(c.candidates, design.phi, evaluate, &b);
     if (code != 0) return code;
   }
-  c.never_stops = b.accepted < 0;
+  // A pocock level of 0 or less is the rule that never stops.
+  double known = -1.0;
+  c.never_stops = b.accepted < 0 || (candidates.known(b.accepted, &known) && known == 0.0);
   c.constant = c.never_stops ? candidates.never() : candidates.constant(b.accepted);
   c.phi_star = c.never_stops ? 0.0 : b.p_accepted;
   c.has_neighbour = b.neighbour >= 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bndry/bndry.h"
+#include "bndry/bndry_internal.h"
 #include "design/design_internal.h"
 #include "ranuni/ranuni.h"
 
@@ -106,7 +107,9 @@ bool agrees_with_reference(const Chain &chain, double phi, bool *never) {
     EXPECT_EQ(c.candidates, static_cast<int>(p.size()) - 1);
     EXPECT_EQ(c.has_neighbour, best > 0);
   }
-  if (c.has_neighbour) {
+  if (c.has_neighbour && pocock && c.neighbour_constant >= 1.0) {
+    EXPECT_EQ(c.neighbour_phi_star, 1.0);  // a level of 1 stops every trial at once, as in the original
+  } else if (c.has_neighbour) {
     // The next rule; for pocock, whose levels skip rules beyond the tails that reach PHI, a more aggressive
     // one.
     std::size_t j = 0;
@@ -212,6 +215,9 @@ void expect_as_original(int K, double theta, double phi) {
   RanStart(2718);
   ASSERT_EQ(FindBndry(b.data(), alpha, &phi_star, K, theta, phi), 0);
   const long long drawn = RanUniDrawn();
+  FindAlpha(phi, K);  // the candidate list, on the tables FindBndry left
+  const int levels = alpha_n;
+  release_candidates();
   const Design d{K, theta, phi, {}, {}, 1};
   Calibration c;
   RanStart(2718);
@@ -222,6 +228,7 @@ void expect_as_original(int K, double theta, double phi) {
   EXPECT_EQ(c.constant, alpha[0]);
   EXPECT_EQ(c.phi_star, phi_star);
   EXPECT_EQ(c.never_stops, alpha[0] == 0.0);
+  EXPECT_EQ(c.candidates, levels);
   if (c.has_neighbour && !c.never_stops) {
     EXPECT_EQ(c.neighbour_constant, alpha[1]);
   }
@@ -248,9 +255,11 @@ void expect_as_original(int K, double theta, double phi) {
 }
 
 TEST_F(DesignTest, OriginalDesignAsTheOriginalSearchAndSummary) {
-  const double cases[][3] = {{10, 0.3, 0.05}, {20, 0.1, 0.1},   {40, 0.25, 0.2},  {2, 0.5, 0.45},
-                             {2, 0.5, 0.2},   {12, 0.4, 0.01},  {60, 0.05, 0.02}, {5, 0.9, 0.5},
-                             {1, 0.5, 0.9},   {255, 0.123, 0.2}};
+  // At 50 0.3 0.1 two neighbouring levels give one rule (a midpoint rounded onto a tail); at 1 0.5 0.9 the
+  // last level is 1.
+  const double cases[][3] = {{10, 0.3, 0.05}, {20, 0.1, 0.1}, {40, 0.25, 0.2},  {2, 0.5, 0.45},
+                             {2, 0.5, 0.2},   {50, 0.3, 0.1}, {12, 0.4, 0.01},  {60, 0.05, 0.02},
+                             {5, 0.9, 0.5},   {1, 0.5, 0.9},  {255, 0.123, 0.2}};
   for (const auto &c : cases) expect_as_original(static_cast<int>(c[0]), c[1], c[2]);
   SetCrossingEngine(CrossingEngine::kSimulation);
   expect_as_original(3, 0.5, 0.3);
