@@ -1,0 +1,199 @@
+// Calibration of a design: the constant whose rule stops most often at theta
+// while its probability of stopping there stays at or below PHI, found by
+// bisection over every distinct rule the shape can give.
+//
+// Why bisection finds it. Order the candidates from least to most aggressive:
+// increasing level for pocock, decreasing c for the other shapes. At every look
+// the count is a non-decreasing function of c (a non-increasing one of the
+// level), so along the candidates every count only falls or stays. A sequence
+// of outcomes that stops under a rule, at the first look where its count
+// reaches that look's count, still reaches the count there under a rule that is
+// pointwise lower, so it stops under that rule too, at the same look or an
+// earlier one. The set of stopping sequences only grows along the candidates,
+// and P(stop) = the probability of that set cannot decrease. The candidates
+// whose probability is at most PHI are therefore a prefix of the list, and the
+// bisection, which keeps P(lo) <= PHI < P(hi), ends with lo the last element of
+// that prefix. Neighbouring candidates with equal probabilities (a count that
+// falls where no running trial can meet it) lie both inside or both outside
+// the prefix, so they move its end only as far as its last element, which is
+// the most aggressive rule with P <= PHI either way.
+//
+// The candidates are exhaustive: at each look the effective count (raised to
+// M = max(1, min_events), a count above the look read as the look plus one) is
+// at least y > M exactly when the key (c, or minus the level) exceeds a
+// threshold (ShapeTable::thresholds), so between two neighbouring distinct
+// thresholds the rule is one and the same, and on crossing one it changes.
+// For pocock the levels are those of the original search restricted to the
+// looks: midpoints of the upper tails that matter below PHI. As there, a level
+// of 1 or more stops every trial at once (P = 1) and one of 0 or less never
+// stops (P = 0), without an evaluation. Two neighbouring levels can give one
+// rule (a midpoint rounded onto a tail; for other designs, tails below the
+// minimum count); for the original design the list is kept whole, because the
+// bisection's path, and so the deviates a simulation draws, depend on it.
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "bndry/bndry_internal.h"
+#include "design/design_internal.h"
+
+namespace {
+
+// The candidate constants, from least to most aggressive, computed when needed.
+class Candidates {
+ public:
+  Candidates(const Design &design, const ShapeTable &table)
+      : pocock_(design.shape.kind == ShapeKind::kPocock) {
+    std::vector<double> keys = table.thresholds();
+    if (pocock_) {
+      pocock_levels(design, keys);
+      return;
+    }
+    // Distinct thresholds, highest first: candidate k lies in (s[k + 1], s[k]], the last below s[m - 1].
+    std::sort(keys.begin(), keys.end(), [](double x, double y) { return x > y; });
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    thresholds_ = std::move(keys);
+  }
+
+  int size() const { return static_cast<int>(pocock_ ? levels_.size() : thresholds_.size()); }
+
+  // Whether candidate k has a probability known without evaluation, and then that probability.
+  bool known(int k, double *p) const {
+    if (!pocock_) return false;
+    const double level = levels_[static_cast<std::size_t>(k)];
+    if (level > 0.0 && level < 1.0) return false;
+    *p = level >= 1.0 ? 1.0 : 0.0;
+    return true;
+  }
+
+  double constant(int k) const {
+    if (pocock_) return levels_[static_cast<std::size_t>(k)];
+    const auto &s = thresholds_;
+    const std::size_t i = static_cast<std::size_t>(k);
+    if (i + 1 < s.size()) return simplest_in(s[i + 1], s[i]);
+    return simplest_in(s[i] - std::max(1.0, std::fabs(s[i])), s[i]);
+  }
+
+  // A constant whose rule never stops.
+  double never() const {
+    if (pocock_ || thresholds_.empty()) return 0.0;
+    const double top = thresholds_.front();
+    return simplest_in(top, top + std::max(1.0, std::fabs(top)));
+  }
+
+ private:
+  // The original search's levels for the looks; for other designs than the original, without those whose
+  // rule is the one of the level before them.
+  void pocock_levels(const Design &design, std::vector<double> &negated_tails) {
+    std::vector<double> v;
+    for (int n : design_looks(design)) {
+      for (int j = n; j >= 0; --j) {
+        v.push_back(bin_surv[n][j]);
+        if (bin_surv[n][j] >= design.phi) break;
+      }
+    }
+    std::sort(v.begin(), v.end());  // the order of the original's Shell sort: equal values are identical
+    v.erase(std::unique(v.begin(), v.end()), v.end());
+    midpoints(v.data(), static_cast<int>(v.size()));
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      if (v[i] >= design.phi) {
+        v.resize(i + 1);
+        break;
+      }
+    }
+    if (is_default_design(design)) {
+      levels_ = std::move(v);
+      return;
+    }
+    // Between 0 and 1 the rule at a level depends on which tails (thresholds negated) are at or below it.
+    std::vector<double> &tails = negated_tails;
+    for (double &t : tails) t = -t;
+    std::sort(tails.begin(), tails.end());
+    std::size_t passed = 0;
+    for (double level : v) {
+      bool changed = levels_.empty() || !(level > 0.0 && level < 1.0);
+      for (; passed < tails.size() && tails[passed] <= level; ++passed) changed = true;
+      if (changed) levels_.push_back(level);
+    }
+  }
+
+  bool pocock_;
+  std::vector<double> levels_;      // pocock
+  std::vector<double> thresholds_;  // the other shapes: distinct, decreasing
+};
+
+}  // namespace
+
+int bisect_candidates(int count, double phi, const std::function<int(int, double *)> &evaluate,
+                      Bisection *out) {
+  int lo = 0, hi = count - 1;
+  double p_lo = 0.0, p_hi = 0.0;
+  // Both ends are evaluated, least aggressive first, before either is compared with PHI: with a simulating
+  // engine the order fixes which deviates each estimate uses.
+  int code = evaluate(lo, &p_lo);
+  if (code == 0) code = evaluate(hi, &p_hi);
+  if (code != 0) return code;
+  Bisection b;
+  if (p_lo > phi) {
+    b.neighbour = lo;
+    b.p_neighbour = p_lo;
+  } else if (p_hi <= phi) {
+    b.accepted = hi;
+    b.p_accepted = p_hi;
+  } else {
+    while (hi - lo > 1) {
+      const int mid = lo + (hi - lo) / 2;
+      double p = 0.0;
+      code = evaluate(mid, &p);
+      if (code != 0) return code;
+      if (p <= phi) {
+        lo = mid;
+        p_lo = p;
+      } else {
+        hi = mid;
+        p_hi = p;
+      }
+    }
+    b = Bisection{lo, hi, p_lo, p_hi};
+  }
+  *out = b;
+  return 0;
+}
+
+int calibrate(const Design &design, Calibration *result) {
+  if (!(design.theta > 0.0 && design.theta < 1.0)) return 1;
+  if (!valid_table_input(design)) return 2;  // K, or looks that are not stages 1..K ending at K
+  const ShapeTable table(design);
+  const Candidates candidates(design, table);
+  const std::vector<int> looks = design_looks(design);
+
+  Calibration c;
+  c.candidates = candidates.size();
+  Bisection b;
+  if (c.candidates > 0) {
+    auto evaluate = [&](int k, double *p) {
+      if (candidates.known(k, p)) return 0;
+      const std::vector<int> upper =
+          stage_boundary(Rule{design.K, looks, table.counts(candidates.constant(k))});
+      RuleOutcome out;
+      const int code = RuleCrossingProb(&out, design.theta, design.K, upper.data());
+      *p = out.p_stop;
+      return code;
+    };
+    const int code = bisect_candidates(c.candidates, design.phi, evaluate, &b);
+    if (code != 0) return code;
+  }
+  // A pocock level of 0 or less is the rule that never stops.
+  double known = -1.0;
+  c.never_stops = b.accepted < 0 || (candidates.known(b.accepted, &known) && known == 0.0);
+  c.constant = c.never_stops ? candidates.never() : candidates.constant(b.accepted);
+  c.phi_star = c.never_stops ? 0.0 : b.p_accepted;
+  c.has_neighbour = b.neighbour >= 0;
+  if (c.has_neighbour) {
+    c.neighbour_constant = candidates.constant(b.neighbour);
+    c.neighbour_phi_star = b.p_neighbour;
+  }
+  c.rule = Rule{design.K, looks, table.counts(c.constant)};
+  *result = std::move(c);
+  return 0;
+}
