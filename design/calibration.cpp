@@ -13,10 +13,10 @@
 // and P(stop) = the probability of that set cannot decrease. The candidates
 // whose probability is at most PHI are therefore a prefix of the list, and the
 // bisection, which keeps P(lo) <= PHI < P(hi), ends with lo the last element of
-// that prefix. Neighbouring candidates with equal probabilities (a count that
-// falls where no running trial can meet it) lie both inside or both outside
-// the prefix, so they move its end only as far as its last element, which is
-// the most aggressive rule with P <= PHI either way.
+// that prefix. Neighbouring candidates with equal probabilities (one rule
+// twice, or a count that falls where no running trial can meet it) lie both
+// inside or both outside the prefix, so they cannot move its end, and the end
+// is the most aggressive candidate with P <= PHI either way.
 //
 // The candidates are exhaustive: at each look the effective count (raised to
 // M = max(1, min_events), a count above the look read as the look plus one) is
@@ -24,7 +24,9 @@
 // threshold (ShapeTable::thresholds), so between two neighbouring distinct
 // thresholds the rule is one and the same, and on crossing one it changes.
 // For pocock the levels are those of the original search restricted to the
-// looks: midpoints of the upper tails that matter below PHI. As there, a level
+// looks: midpoints of the upper tails that matter below PHI. A level beyond the
+// list gives its last rule or passes, at some look, the tail of a count of at
+// least M that exceeds PHI, and so stops more often than PHI. As there, a level
 // of 1 or more stops every trial at once (P = 1) and one of 0 or less never
 // stops (P = 0), without an evaluation. Two neighbouring levels can give one
 // rule (a midpoint rounded onto a tail; for other designs, tails below the

@@ -36,9 +36,6 @@ class ShapeTable {
   /// Every key at which some effective count changes, unsorted, with repeats.
   std::vector<double> thresholds() const;
 
-  /// The key of the constant c: c, or -c for pocock.
-  double key(double c) const { return pocock_ ? -c : c; }
-
  private:
   int raw_count(int look, double c) const;
 
