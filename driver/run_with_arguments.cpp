@@ -115,7 +115,12 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
   result.alternative = request.alternative;
   result.rates = request.rates;
   const bool text = request.format == OutputFormat::kText;
-  if (text) print_banner(stdout);
+  // The banner comes once the arguments have been checked, or before the dialogue's prompt.
+  bool banner_printed = false;
+  auto banner = [&] {
+    if (text && !banner_printed) print_banner(stdout);
+    banner_printed = true;
+  };
 
   Design &design = result.design;
   design.K = request.K;
@@ -161,6 +166,7 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
     }
   } else {
     if (!request.has_numbers) {
+      banner();
       print_prompt(stdout);
       ReadData(&design.K, &design.theta, &design.phi);
       for (const std::string &fault : {request.alternative
@@ -178,6 +184,7 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
     if (!fault.empty()) return fail(program, fault);
     design.shape = request.shape;
     design.min_events = request.min_events;
+    banner();
 
     SetCrossingObserver(count_candidate, &progress);
     const int search = calibrate(design, &result.calibration);
@@ -196,6 +203,7 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
                    program.c_str(), design.phi, design.theta);
     }
   }
+  banner();
   const Rule &rule = result.calibration.rule;
 
   // The table's rows: as the classic report chooses them, with THETA's figures taken from its row.

@@ -184,11 +184,12 @@ TEST_P(SameOutput, ReportAndBoundaryFileAreTheSame) {
 INSTANTIATE_TEST_SUITE_P(
     Table, SameOutput,
     testing::Values(
-        SameRun{
-            "ArgumentsAsTheDialogue", {kContmon, {"10", "0.3", "0.05"}, ""}, {kContmon, {}, "10 0.3 0.05\n"}},
-        SameRun{"ExactArgumentsAsTheDialogue",
+        SameRun{"ArgumentsAsTheDialogueWithAnOption",
+                {kContmon, {"10", "0.3", "0.05"}, ""},
+                {kContmon, {"--simulate"}, "10 0.3 0.05\n"}},
+        SameRun{"ExactArgumentsAsTheDialogueWithAnOption",
                 {kExact, {"255", "0.3", "0.05"}, ""},
-                {kExact, {}, "255\n0.3\n0.05\n"}},
+                {kExact, {"--exact"}, "255\n0.3\n0.05\n"}},
         SameRun{"ContmonComputesExactly",
                 {kContmon, {"--exact", "10", "0.3", "0.05"}, ""},
                 {kExact, {"10", "0.3", "0.05"}, ""}},
@@ -200,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {kExact, {"4", "0.2", "0.1"}, ""}},
         SameRun{"OptionsWithTheDialogue",
                 {kContmon, {"--exact"}, "10 0.3 0.05\n"},
-                {kExact, {}, "10 0.3 0.05\n"}},
+                {kExact, {"10", "0.3", "0.05"}, ""}},
         SameRun{"OptionsInAnyOrder",
                 {kExact, {"--rates", "0.2:0.4:0.1", "10", "0.3", "0.05", "--alternative", "0.45"}, ""},
                 {kExact, {"--alternative=0.45", "10", "0.3", "--rates=0.2:0.4:0.1", "0.05"}, ""}},
@@ -294,9 +295,10 @@ TEST(CommandLine, RunsIntoOneFileAtOnceLeaveOneCompleteFileOfOneRun) {
   const std::string file = (shared.path() / "shared.dat").string();
   for (int round = 0; round < 5; ++round) {
     std::vector<std::thread> runs;
+    // All directories first: a thread reads dirs while later ones would be added.
     std::vector<std::unique_ptr<ScratchDirectory>> dirs;
+    for (int i = 0; i < kRuns; ++i) dirs.push_back(std::make_unique<ScratchDirectory>());
     for (int i = 0; i < kRuns; ++i) {
-      dirs.push_back(std::make_unique<ScratchDirectory>());
       std::vector<std::string> with_output = {"-o", file};
       with_output.insert(with_output.end(), args[i].begin(), args[i].end());
       runs.emplace_back([&, i, with_output] { EXPECT_EQ(run_in(*dirs[i], kExact, with_output).status, 0); });
@@ -429,7 +431,7 @@ TEST(CommandLine, ASimulationOfSecondsShowsProgressOnATerminalOnly) {
   close(terminal);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_NE(shown.find("\rcontmon: "), std::string::npos) << shown;
-  EXPECT_NE(shown.find("searching for the boundary, level "), std::string::npos) << shown;
+  EXPECT_NE(shown.find("searching for the boundary, candidate "), std::string::npos) << shown;
   EXPECT_NE(shown.find("operating characteristics, row "), std::string::npos) << shown;
   // Every line shown is erased: the terminal ends on a blank line.
   EXPECT_EQ(shown.back(), '\r');

@@ -149,7 +149,9 @@ TEST_P(EveryShape, ItsFileEvaluatesToItsFiguresAndTheSimulationAgreesWithinFiveS
   ASSERT_TRUE(design.is_object());
   const double phi_star = design["phi_star"].get<double>();
   EXPECT_LE(phi_star, 0.1);
-  if (!design["neighbour"].is_null()) EXPECT_GT(design["neighbour"]["phi_star"].get<double>(), 0.1);
+  if (!design["neighbour"].is_null()) {
+    EXPECT_GT(design["neighbour"]["phi_star"].get<double>(), 0.1);
+  }
   EXPECT_EQ(design["oc"][design["theta_row"].get<std::size_t>()]["p_stop"].get<double>(), phi_star);
 
   // The file: K + 1 where there is no look, the count at each look.

@@ -298,7 +298,7 @@ TEST(TextReport, BoundaryAtLooksOnlyAndTheRuleReadFromAFile) {
   EXPECT_NE(text.find("\nK     = 20 \nRule read from rule.txt (not searched)\n"), std::string::npos);
   for (const char *absent : {"THETA =", "PHI", "c     =", "NEXT"})
     EXPECT_EQ(text.find(absent), std::string::npos) << absent;
-  EXPECT_NE(text.find("The boundary was not written to a file (--no-output).\n"), std::string::npos);
+  EXPECT_NE(text.find("The rule was not written to a file (-o FILE writes it as a boundary file).\n"), std::string::npos);
 }
 
 TEST(MarkdownReport, TablesAreWellFormed) {
