@@ -41,6 +41,11 @@
 
 namespace {
 
+// Thresholds closer than this (relative to their size, at least 1) are one threshold met with rounding: far
+// above the few rounding steps that separate equal values, far below the gaps between distinct ones for
+// probabilities typed with a dozen decimals.
+constexpr double kSameThreshold = 1e-12;
+
 // The candidate constants, from least to most aggressive, computed when needed.
 class Candidates {
  public:
@@ -51,13 +56,22 @@ class Candidates {
       pocock_levels(design, keys);
       return;
     }
-    // Distinct thresholds, highest first: candidate k lies in (s[k + 1], s[k]], the last below s[m - 1].
+    // Distinct thresholds, highest first. Thresholds that are equal in exact arithmetic (30 * 0.1 and 3, say)
+    // can come out a rounding step or two apart, and between them lies a rule that exists for no real c; such
+    // a cluster counts as one threshold [low, high], and the candidates on either side of it stay outside it.
     std::sort(keys.begin(), keys.end(), [](double x, double y) { return x > y; });
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-    thresholds_ = std::move(keys);
+    for (double key : keys) {
+      if (!high_.empty() && low_.back() - key <= kSameThreshold * std::max(1.0, std::fabs(key))) {
+        low_.back() = key;
+      } else {
+        high_.push_back(key);
+        low_.push_back(key);
+      }
+    }
   }
 
-  int size() const { return static_cast<int>(pocock_ ? levels_.size() : thresholds_.size()); }
+  int size() const { return static_cast<int>(pocock_ ? levels_.size() : high_.size()); }
 
   // Whether candidate k has a probability known without evaluation, and then that probability.
   bool known(int k, double *p) const {
@@ -70,16 +84,16 @@ class Candidates {
 
   double constant(int k) const {
     if (pocock_) return levels_[static_cast<std::size_t>(k)];
-    const auto &s = thresholds_;
+    // Candidate k lies in (high[k + 1], low[k]], the last below low[m - 1].
     const std::size_t i = static_cast<std::size_t>(k);
-    if (i + 1 < s.size()) return simplest_in(s[i + 1], s[i]);
-    return simplest_in(s[i] - std::max(1.0, std::fabs(s[i])), s[i]);
+    if (i + 1 < high_.size()) return simplest_in(high_[i + 1], low_[i]);
+    return simplest_in(low_[i] - std::max(1.0, std::fabs(low_[i])), low_[i]);
   }
 
   // A constant whose rule never stops.
   double never() const {
-    if (pocock_ || thresholds_.empty()) return 0.0;
-    const double top = thresholds_.front();
+    if (pocock_ || high_.empty()) return 0.0;
+    const double top = high_.front();
     return simplest_in(top, top + std::max(1.0, std::fabs(top)));
   }
 
@@ -121,7 +135,8 @@ class Candidates {
 
   bool pocock_;
   std::vector<double> levels_;      // pocock
-  std::vector<double> thresholds_;  // the other shapes: distinct, decreasing
+  // The other shapes: clusters of thresholds, decreasing, cluster i from low_[i] to high_[i].
+  std::vector<double> high_, low_;
 };
 
 }  // namespace

@@ -123,11 +123,13 @@ std::vector<Fact> result_facts(const RunResult &r) {
   if (!r.evaluated) {
     if (c.never_stops)
       facts.push_back({"Note", "no rule that stops keeps P(stop) at \u03b8 at or below PHI"});
-    facts.push_back({pocock ? "Pointwise level ALPHA" : "Constant c", markup::general(c.constant)});
+    // Another shape's constant in full, so that typed back it gives the rule shown.
+    const auto constant = [&](double x) { return pocock ? markup::general(x) : markup::shortest(x); };
+    facts.push_back({pocock ? "Pointwise level ALPHA" : "Constant c", constant(c.constant)});
     facts.push_back({"PHI* = P(stop) at \u03b8", markup::general(c.phi_star)});
     facts.push_back(
         {"Next candidate", c.has_neighbour
-                               ? esc(name + " = " + markup::general(c.neighbour_constant) +
+                               ? esc(name + " = " + constant(c.neighbour_constant) +
                                      ", PHI* = " + markup::general(c.neighbour_phi_star) + " (above PHI)")
                                : "none: no candidate stops more often"});
     facts.push_back({"Candidate constants", std::to_string(c.candidates)});

@@ -2,6 +2,7 @@
 // decision table, the sentence and the wider table) and as Markdown, and the
 // choice of writer by format.
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -46,6 +47,14 @@ std::string design_words(const RunResult &result) {
   return words;
 }
 
+// The shortest decimal that reads back as x: the constants of shapes are chosen short where they can be,
+// and must reproduce their rule when typed back.
+std::string constant_text(double x) {
+  char text[40];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, x);
+  return error == std::errc() ? std::string(text, end) : format_string("%.17g", x);
+}
+
 std::vector<Item> result_items(const RunResult &result) {
   const Calibration &calibration = result.calibration;
   std::vector<Item> items;
@@ -63,12 +72,16 @@ std::vector<Item> result_items(const RunResult &result) {
       items.push_back(
           figure("ALPHA", format_string("%g", calibration.constant), "the pointwise stopping probability"));
     } else {
-      items.push_back(
-          figure("c", format_string("%g", calibration.constant), "the boundary constant of the shape"));
+      items.push_back(figure("c", constant_text(calibration.constant), "the boundary constant of the shape"));
     }
+    // A Pocock level prints as the dialogue prints ALPHA; another shape's constant in full, so that it
+    // gives the rule printed.
+    const bool pocock = result.design.shape.kind == ShapeKind::kPocock;
     if (calibration.has_neighbour) {
       items.push_back(
-          figure("NEXT", format_string("%g", calibration.neighbour_constant),
+          figure("NEXT",
+                 pocock ? format_string("%g", calibration.neighbour_constant)
+                        : constant_text(calibration.neighbour_constant),
                  format_string("the next candidate, which stops more often: PHI* = %g (above PHI)",
                                calibration.neighbour_phi_star)));
     } else {
