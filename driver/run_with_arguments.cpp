@@ -230,15 +230,14 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
     if (rule_oc(rule, design.theta, &at_theta) != 0) return fail(program, "the rule could not be evaluated");
     result.calibration.phi_star = at_theta.p_stop;
   }
-  ProgressLine table_line = ProgressLine::on_standard_error();
   for (std::size_t i = 0; i < rates.size(); ++i) {
-    table_line.show(program + ": operating characteristics, row " + std::to_string(i + 1) + " of " +
+    progress.line.show(program + ": operating characteristics, row " + std::to_string(i + 1) + " of " +
                     std::to_string(rates.size()));
     OcRow row;
     if (rule_oc(rule, rates[i], &row) != 0) return fail(program, "the rule could not be evaluated");
     result.oc.push_back(row);
   }
-  table_line.clear();
+  progress.line.clear();
   if (result.evaluated && result.theta_row) result.calibration.phi_star = result.oc[*result.theta_row].p_stop;
 
   if (request.plot_file || request.report_file) {
