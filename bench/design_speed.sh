@@ -20,7 +20,7 @@ cd "$work"
 commands=(--command-name "original design" "$exact 255 0.3 0.05")
 for shape in pocock obf wt:0.25 bayes:1,1 sprt:0.45 maxsprt; do
   for schedule in "" "--cohort 5" "--looks 20:255:7"; do
-    commands+=(--command-name "--shape $shape $schedule" "$exact --shape $shape $schedule 255 0.3 0.05")
+    commands+=(--command-name "shape $shape ${schedule:-every patient}" "$exact --shape $shape $schedule 255 0.3 0.05")
   done
 done
 echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
