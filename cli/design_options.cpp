@@ -31,8 +31,9 @@ bool shape_parameters(std::string_view text, std::size_t count, double values[])
 }  // namespace
 
 std::string read_whole_option(std::string_view option, std::string_view text, int low, int high, int *value) {
-  const std::string message = "invalid " + std::string(option) + " " + quoted(text) + ": give a whole number from " +
-                              std::to_string(low) + " to " + std::to_string(high);
+  const std::string message = "invalid " + std::string(option) + " " + quoted(text) +
+                              ": give a whole number from " + std::to_string(low) + " to " +
+                              std::to_string(high);
   if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string_view::npos)
     return message;
   const int number = std::stoi(std::string(text));
@@ -51,23 +52,28 @@ std::string read_shape(std::string_view text, Shape *shape) {
   double values[2] = {0.0, 0.0};
   if (name == "pocock" || name == "obf" || name == "maxsprt") {
     if (has_parameters) return prefix + std::string(name) + " takes no parameters";
-    result.kind = name == "pocock" ? ShapeKind::kPocock : name == "obf" ? ShapeKind::kObf : ShapeKind::kMaxSprt;
+    result.kind = name == "pocock" ? ShapeKind::kPocock
+                  : name == "obf"  ? ShapeKind::kObf
+                                   : ShapeKind::kMaxSprt;
   } else if (name == "wt") {
-    if (!has_parameters || !shape_parameters(parameters, 1, values) || !(values[0] >= 0.0 && values[0] <= 0.5))
+    if (!has_parameters || !shape_parameters(parameters, 1, values) ||
+        !(values[0] >= 0.0 && values[0] <= 0.5))
       return prefix + "write wt:DELTA with DELTA from 0 to 0.5, as wt:0.25";
     result.kind = ShapeKind::kWangTsiatis;
     result.delta = values[0];
   } else if (name == "bayes") {
-    if (!has_parameters || !shape_parameters(parameters, 2, values) || !(values[0] > 0.0) || !(values[1] > 0.0) ||
-        values[0] > 1e6 || values[1] > 1e6)
-      return prefix + "write bayes:A,B with the prior Beta(A, B), A and B above 0 (at most 1e6), as bayes:1,1";
+    if (!has_parameters || !shape_parameters(parameters, 2, values) || !(values[0] > 0.0) ||
+        !(values[1] > 0.0) || values[0] > 1e6 || values[1] > 1e6)
+      return prefix +
+             "write bayes:A,B with the prior Beta(A, B), A and B above 0 (at most 1e6), as bayes:1,1";
     result.kind = ShapeKind::kBayes;
     result.prior_a = values[0];
     result.prior_b = values[1];
   } else if (name == "sprt") {
     if (!has_parameters || !shape_parameters(parameters, 1, values) || !(values[0] > 0.0 && values[0] < 1.0))
-      return prefix + "write sprt:P1 with P1 the unacceptable event probability, above THETA and below 1, as "
-                      "sprt:0.4";
+      return prefix +
+             "write sprt:P1 with P1 the unacceptable event probability, above THETA and below 1, as "
+             "sprt:0.4";
     result.kind = ShapeKind::kSprt;
     result.p1 = values[0];
   } else {

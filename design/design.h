@@ -12,12 +12,12 @@
 
 /// The boundary shapes.
 enum class ShapeKind {
-  kPocock,        ///< "pocock": the smallest count whose binomial tail at the look is at most the level c
-  kObf,           ///< "obf": ceil(n theta + c sqrt(K theta (1 - theta)))
-  kWangTsiatis,   ///< "wt:DELTA": ceil(n theta + c (n/K)^(DELTA - 1/2) sqrt(n theta (1 - theta)))
-  kBayes,         ///< "bayes:A,B": the smallest y with P(p > theta | y of n) >= c, prior Beta(A, B)
-  kSprt,          ///< "sprt:P1": log likelihood ratio of P1 against theta at least c
-  kMaxSprt,       ///< "maxsprt": y >= n theta and the maximised log likelihood ratio at least c
+  kPocock,       ///< "pocock": the smallest count whose binomial tail at the look is at most the level c
+  kObf,          ///< "obf": ceil(n theta + c sqrt(K theta (1 - theta)))
+  kWangTsiatis,  ///< "wt:DELTA": ceil(n theta + c (n/K)^(DELTA - 1/2) sqrt(n theta (1 - theta)))
+  kBayes,        ///< "bayes:A,B": the smallest y with P(p > theta | y of n) >= c, prior Beta(A, B)
+  kSprt,         ///< "sprt:P1": log likelihood ratio of P1 against theta at least c
+  kMaxSprt,      ///< "maxsprt": y >= n theta and the maximised log likelihood ratio at least c
 };
 
 /// A shape and its parameters.
@@ -70,14 +70,14 @@ std::vector<int> shape_counts(const Design &design, double c);
 
 /// The rule the calibration chose and what lies just beyond it.
 struct Calibration {
-  Rule rule;                      ///< the rule chosen
-  double constant = 0.0;          ///< its c (for pocock, the pointwise level ALPHA)
-  double phi_star = 0.0;          ///< its probability of stopping at theta
-  bool never_stops = false;       ///< no candidate that stops keeps the probability at or below PHI
-  bool has_neighbour = false;     ///< a candidate stops more often (false when the most aggressive fits)
+  Rule rule;                   ///< the rule chosen
+  double constant = 0.0;       ///< its c (for pocock, the pointwise level ALPHA)
+  double phi_star = 0.0;       ///< its probability of stopping at theta
+  bool never_stops = false;    ///< no candidate that stops keeps the probability at or below PHI
+  bool has_neighbour = false;  ///< a candidate stops more often (false when the most aggressive fits)
   double neighbour_constant = 0.0;
   double neighbour_phi_star = 0.0;  ///< above PHI
-  int candidates = 0;             ///< how many candidate constants there were
+  int candidates = 0;               ///< how many candidate constants there were
 };
 
 /// Calibrates the design with the engine in use (RuleCrossingProb): among the rules the shape gives for
@@ -111,9 +111,9 @@ int rule_oc(const Rule &rule, double rate, OcRow *row);
 /// A rule read from a file, with what the file says besides.
 struct RuleFile {
   Rule rule;
-  std::optional<double> theta;  ///< from a boundary file of the program's own format
-  std::optional<double> phi;    ///< from its "PHI   = " line, when present
-  bool boundary_format = false; ///< the program's own format, else "n b" lines
+  std::optional<double> theta;   ///< from a boundary file of the program's own format
+  std::optional<double> phi;     ///< from its "PHI   = " line, when present
+  bool boundary_format = false;  ///< the program's own format, else "n b" lines
 };
 
 /// Reads a rule from the text of a file named name: the program's boundary file (THETA, K, K lines

@@ -5,10 +5,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <cstring>
 
 #include "bndry/bndry.h"
 #include "cli/cli.h"
@@ -142,9 +142,9 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
     result.calibration.rule = file.rule;
     if (request.has_numbers) {
       if (request.K != file.rule.K)
-        return fail(program, "--evaluate " + name + ": the rule's last look is " + std::to_string(file.rule.K) +
-                                 ", not K = " + std::to_string(request.K) + "; give K = " +
-                                 std::to_string(file.rule.K) + " or leave out K THETA PHI");
+        return fail(program, "--evaluate " + name + ": the rule's last look is " +
+                                 std::to_string(file.rule.K) + ", not K = " + std::to_string(request.K) +
+                                 "; give K = " + std::to_string(file.rule.K) + " or leave out K THETA PHI");
     } else {
       result.has_theta = file.theta.has_value();
       result.has_phi = file.phi.has_value();
@@ -169,10 +169,10 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
       banner();
       print_prompt(stdout);
       ReadData(&design.K, &design.theta, &design.phi);
-      for (const std::string &fault : {request.alternative
-                                           ? check_alternative(argv0, *request.alternative, design.theta)
-                                           : std::string(),
-                                       check_design_options(argv0, request, design.theta)}) {
+      for (const std::string &fault :
+           {request.alternative ? check_alternative(argv0, *request.alternative, design.theta)
+                                : std::string(),
+            check_design_options(argv0, request, design.theta)}) {
         if (!fault.empty()) {
           std::fputs(fault.c_str(), stderr);
           return 1;
@@ -232,7 +232,7 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
   }
   for (std::size_t i = 0; i < rates.size(); ++i) {
     progress.line.show(program + ": operating characteristics, row " + std::to_string(i + 1) + " of " +
-                    std::to_string(rates.size()));
+                       std::to_string(rates.size()));
     OcRow row;
     if (rule_oc(rule, rates[i], &row) != 0) return fail(program, "the rule could not be evaluated");
     result.oc.push_back(row);

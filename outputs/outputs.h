@@ -13,30 +13,30 @@
 
 /// Everything a run found, as the writers print it.
 struct RunResult {
-  std::string program;      ///< the name the program was invoked by, without its folder
-  std::string version;      ///< the project version, e.g. "1.2"
-  bool exact = false;       ///< exact figures; else simulated
-  long long trials = 0;     ///< simulated trials per figure (simulation only)
-  int seed = 0;             ///< the generator's seed (simulation only)
-  std::string date;         ///< local date and time of the run, e.g. "Wed Dec  9 10:00:00 2026"
+  std::string program;   ///< the name the program was invoked by, without its folder
+  std::string version;   ///< the project version, e.g. "1.2"
+  bool exact = false;    ///< exact figures; else simulated
+  long long trials = 0;  ///< simulated trials per figure (simulation only)
+  int seed = 0;          ///< the generator's seed (simulation only)
+  std::string date;      ///< local date and time of the run, e.g. "Wed Dec  9 10:00:00 2026"
 
-  Design design;            ///< K, theta, PHI, shape, looks, minimum events (for --evaluate: from the rule)
+  Design design;  ///< K, theta, PHI, shape, looks, minimum events (for --evaluate: from the rule)
   std::optional<double> alternative;  ///< P1
   std::vector<double> rates;          ///< the rates asked for (--rates); empty: the default rows
 
-  bool evaluated = false;   ///< --evaluate: the rule was read, not searched
-  std::string rule_file;    ///< with evaluated: the file it came from
-  bool has_phi = true;      ///< PHI is known (always, except for --evaluate of a plain rule file)
-  bool has_theta = true;    ///< theta is known (always, except for --evaluate of a plain rule file)
+  bool evaluated = false;  ///< --evaluate: the rule was read, not searched
+  std::string rule_file;   ///< with evaluated: the file it came from
+  bool has_phi = true;     ///< PHI is known (always, except for --evaluate of a plain rule file)
+  bool has_theta = true;   ///< theta is known (always, except for --evaluate of a plain rule file)
 
   Calibration calibration;  ///< the rule and, unless evaluated, its constant, PHI* and the neighbour
 
-  std::vector<OcRow> oc;                   ///< the table's rows, in order
-  std::optional<std::size_t> theta_row;    ///< the row at theta, when the table has one
+  std::vector<OcRow> oc;                       ///< the table's rows, in order
+  std::optional<std::size_t> theta_row;        ///< the row at theta, when the table has one
   std::optional<std::size_t> alternative_row;  ///< the row at P1, with an alternative
-  std::vector<OcRow> curve;                ///< exact figures on a fine grid of rates, for the pictures
+  std::vector<OcRow> curve;                    ///< exact figures on a fine grid of rates, for the pictures
 
-  std::string boundary_file;  ///< where the boundary file went; empty: not written
+  std::string boundary_file;          ///< where the boundary file went; empty: not written
   bool boundary_file_failed = false;  ///< it could not be written (the reason is on standard error)
 };
 

@@ -21,8 +21,8 @@ using Json = nlohmann::json;
 const std::string kContmon = CONTMON_EXE;
 const std::string kExact = CONTMON_EXACT_EXE;
 
-ProgramRun run_in(const ScratchDirectory &dir, const std::string &program, const std::vector<std::string> &args,
-                  const std::string &input = "") {
+ProgramRun run_in(const ScratchDirectory &dir, const std::string &program,
+                  const std::vector<std::string> &args, const std::string &input = "") {
   const std::string as = program == kContmon ? "contmon" : "contmon-exact";
   if (!fs::exists(dir.path() / as)) fs::create_symlink(program, dir.path() / as);
   return run_program("./" + as, input, dir.path(), OutputTarget::kFile, args);
@@ -62,23 +62,38 @@ TEST_P(RefusedDesign, WithAMessageThatNamesTheOptionAndStatusOne) {
 INSTANTIATE_TEST_SUITE_P(
     Table, RefusedDesign,
     testing::Values(
-        Refusal{"UnknownShape", {"--shape", "pocok", "10", "0.3", "0.05"}, "invalid --shape 'pocok': the shapes are"},
-        Refusal{"DeltaAboveHalf", {"--shape", "wt:0.7", "10", "0.3", "0.05"}, "invalid --shape 'wt:0.7': write wt:DELTA"},
+        Refusal{"UnknownShape",
+                {"--shape", "pocok", "10", "0.3", "0.05"},
+                "invalid --shape 'pocok': the shapes are"},
+        Refusal{"DeltaAboveHalf",
+                {"--shape", "wt:0.7", "10", "0.3", "0.05"},
+                "invalid --shape 'wt:0.7': write wt:DELTA"},
         Refusal{"PriorOfZero", {"--shape", "bayes:0,1", "10", "0.3", "0.05"}, "invalid --shape 'bayes:0,1'"},
-        Refusal{"SprtBelowTheta", {"--shape", "sprt:0.2", "10", "0.3", "0.05"}, "--shape sprt:0.2: P1 must be above"},
+        Refusal{"SprtBelowTheta",
+                {"--shape", "sprt:0.2", "10", "0.3", "0.05"},
+                "--shape sprt:0.2: P1 must be above"},
         Refusal{"ParametersForObf", {"--shape", "obf:1", "10", "0.3", "0.05"}, "invalid --shape 'obf:1'"},
         Refusal{"LookBeyondK", {"--looks", "5,12", "10", "0.3", "0.05"}, "--looks"},
         Refusal{"LooksNotNumbers", {"--looks", "5,x", "10", "0.3", "0.05"}, "invalid --looks"},
         Refusal{"CohortOfZero", {"--cohort", "0", "10", "0.3", "0.05"}, "invalid --cohort '0'"},
         Refusal{"StartBeyondK", {"--start", "11", "10", "0.3", "0.05"}, "--start"},
         Refusal{"MinimumOfZero", {"--min-events", "0", "10", "0.3", "0.05"}, "invalid --min-events '0'"},
-        Refusal{"LooksAndCohort", {"--looks", "5", "--cohort", "5", "10", "0.3", "0.05"}, "give the looks either"},
+        Refusal{"LooksAndCohort",
+                {"--looks", "5", "--cohort", "5", "10", "0.3", "0.05"},
+                "give the looks either"},
         Refusal{"UnknownFormat", {"--format", "xml", "10", "0.3", "0.05"}, "invalid --format 'xml'"},
         Refusal{"JsonAsksNothing", {"--format", "json"}, "--format json writes for other programs"},
-        Refusal{"EvaluateWithAShape", {"--evaluate", "bad.txt", "--shape", "obf"}, "--evaluate reads the looks"},
-        Refusal{"EvaluateAMissingFile", {"--evaluate", "none.txt", "--rates", "0.3"}, "--evaluate none.txt: cannot"},
-        Refusal{"EvaluateAMalformedFile", {"--evaluate", "bad.txt", "--rates", "0.3"}, "--evaluate bad.txt: line 4"},
-        Refusal{"EvaluateAnotherK", {"--evaluate", "bad.txt", "12", "0.3", "0.05"}, "--evaluate bad.txt: line 4"}),
+        Refusal{
+            "EvaluateWithAShape", {"--evaluate", "bad.txt", "--shape", "obf"}, "--evaluate reads the looks"},
+        Refusal{"EvaluateAMissingFile",
+                {"--evaluate", "none.txt", "--rates", "0.3"},
+                "--evaluate none.txt: cannot"},
+        Refusal{"EvaluateAMalformedFile",
+                {"--evaluate", "bad.txt", "--rates", "0.3"},
+                "--evaluate bad.txt: line 4"},
+        Refusal{"EvaluateAnotherK",
+                {"--evaluate", "bad.txt", "12", "0.3", "0.05"},
+                "--evaluate bad.txt: line 4"}),
     case_name<Refusal>);
 
 // ---- The original design with arguments ----------------------------------------------------------------
@@ -101,8 +116,8 @@ std::vector<std::string> classic_phi_star_column(const std::string &out) {
 }
 
 TEST(Designs, TheOriginalDesignWithArgumentsHasTheDialoguesBoundaryFiguresAndFile) {
-  for (const auto &[program, input] : {std::pair{kExact, std::string("255 0.3 0.05")},
-                                       std::pair{kContmon, std::string("10 0.3 0.05")}}) {
+  for (const auto &[program, input] :
+       {std::pair{kExact, std::string("255 0.3 0.05")}, std::pair{kContmon, std::string("10 0.3 0.05")}}) {
     ScratchDirectory dialogue_dir, arguments_dir;
     const ProgramRun dialogue = run_in(dialogue_dir, program, {}, input + "\n");
     std::vector<std::string> args;
@@ -112,7 +127,8 @@ TEST(Designs, TheOriginalDesignWithArgumentsHasTheDialoguesBoundaryFiguresAndFil
     ASSERT_EQ(full.status, 0) << full.err;
     for (const char *prefix : {"K     = ", "PHI*  = ", "ALPHA = ", "b["})
       EXPECT_EQ(lines_starting(full.out, prefix), lines_starting(dialogue.out, prefix)) << prefix;
-    EXPECT_EQ(read_file(arguments_dir.path() / "_bndry_.dat"), read_file(dialogue_dir.path() / "_bndry_.dat"));
+    EXPECT_EQ(read_file(arguments_dir.path() / "_bndry_.dat"),
+              read_file(dialogue_dir.path() / "_bndry_.dat"));
     // Every row's probability of stopping is the dialogue's PHI* at the same rate, as printed.
     const std::vector<std::string> classic = classic_phi_star_column(dialogue.out);
     args.insert(args.begin(), {"--format", "json"});
@@ -163,19 +179,21 @@ TEST_P(EveryShape, ItsFileEvaluatesToItsFiguresAndTheSimulationAgreesWithinFiveS
   EXPECT_EQ(std::vector<std::string>(file.begin() + 2, file.begin() + 32), expected);
 
   // Evaluated exactly, the file gives the same figures; simulated, figures within five standard errors.
-  const Json exact = json_of(run_in(dir, kExact, {"--evaluate", "rule.dat", "--format", "json",
-                                                  "--alternative", "0.45"}));
+  const Json exact =
+      json_of(run_in(dir, kExact, {"--evaluate", "rule.dat", "--format", "json", "--alternative", "0.45"}));
   EXPECT_EQ(exact["oc"], design["oc"]);
-  const Json simulated = json_of(run_in(dir, kContmon, {"--evaluate", "rule.dat", "--format", "json",
-                                                        "--alternative", "0.45"}));
+  const Json simulated =
+      json_of(run_in(dir, kContmon, {"--evaluate", "rule.dat", "--format", "json", "--alternative", "0.45"}));
   ASSERT_EQ(simulated["oc"].size(), exact["oc"].size());
   for (std::size_t i = 0; i < exact["oc"].size(); ++i) {
     const Json &s = simulated["oc"][i];
     const Json &e = exact["oc"][i];
     EXPECT_LE(std::fabs(s["p_stop"].get<double>() - e["p_stop"].get<double>()),
-              5 * std::max(s["se_p_stop"].get<double>(), 1e-6)) << i;
+              5 * std::max(s["se_p_stop"].get<double>(), 1e-6))
+        << i;
     EXPECT_LE(std::fabs(s["mean_n"].get<double>() - e["mean_n"].get<double>()),
-              5 * std::max(s["se_mean_n"].get<double>(), 1e-6)) << i;
+              5 * std::max(s["se_mean_n"].get<double>(), 1e-6))
+        << i;
   }
 }
 
@@ -183,7 +201,8 @@ INSTANTIATE_TEST_SUITE_P(
     Table, EveryShape,
     testing::Values(DesignCase{"PocockInCohorts", {"--cohort", "4"}},
                     DesignCase{"ObfFromPatientEight", {"--shape", "obf", "--start", "8"}},
-                    DesignCase{"WangTsiatisAtListedLooks", {"--shape", "wt:0.25", "--looks", "5,12,13,20:28:4"}},
+                    DesignCase{"WangTsiatisAtListedLooks",
+                               {"--shape", "wt:0.25", "--looks", "5,12,13,20:28:4"}},
                     DesignCase{"BayesEveryPatientTwoEvents", {"--shape", "bayes:1,1", "--min-events", "2"}},
                     DesignCase{"SprtInCohorts", {"--shape", "sprt:0.45", "--cohort", "3"}},
                     DesignCase{"MaxSprtLastLookOnly", {"--shape", "maxsprt", "--looks", "30"}}),
@@ -194,10 +213,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Designs, APlainRuleFileIsEvaluatedAtTheRatesAndDrawn) {
   ScratchDirectory dir;
   write_file(dir.path() / "rule.txt", "# looks and counts\n5 3\n\n10 4  # the second look\n20 6\n");
-  const ProgramRun run = run_in(dir, kExact, {"--evaluate", "rule.txt", "--rates", "0.1,0.3", "--plot",
-                                              "rule.svg", "--report", "rule.html"});
+  const ProgramRun run =
+      run_in(dir, kExact,
+             {"--evaluate", "rule.txt", "--rates", "0.1,0.3", "--plot", "rule.svg", "--report", "rule.html"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(lines_starting(run.out, "b["), (std::vector<std::string>{"b[5] = 3 ", "b[10] = 4 ", "b[20] = 6 "}));
+  EXPECT_EQ(lines_starting(run.out, "b["),
+            (std::vector<std::string>{"b[5] = 3 ", "b[10] = 4 ", "b[20] = 6 "}));
   EXPECT_FALSE(fs::exists(dir.path() / "_bndry_.dat"));  // a rule read is written only with -o
   const std::string svg = read_file(dir.path() / "rule.svg");
   EXPECT_NE(svg.find("<svg"), std::string::npos);
@@ -213,11 +234,13 @@ TEST(Designs, APlainRuleFileIsEvaluatedAtTheRatesAndDrawn) {
   for (int y = 0; y <= 5; ++y) (y >= 3 ? stop : going[y]) += binomial(5, y, 0.3);
   double next[21] = {};
   for (int y = 0; y <= 2; ++y)
-    for (int more = 0; more <= 5; ++more) (y + more >= 4 ? stop : next[y + more]) += going[y] * binomial(5, more, 0.3);
+    for (int more = 0; more <= 5; ++more)
+      (y + more >= 4 ? stop : next[y + more]) += going[y] * binomial(5, more, 0.3);
   for (int y = 0; y <= 3; ++y)
     for (int more = 0; more <= 10; ++more)
       if (y + more >= 6) stop += next[y] * binomial(10, more, 0.3);
-  const Json doc = json_of(run_in(dir, kExact, {"--evaluate", "rule.txt", "--rates", "0.1,0.3", "--format", "json"}));
+  const Json doc =
+      json_of(run_in(dir, kExact, {"--evaluate", "rule.txt", "--rates", "0.1,0.3", "--format", "json"}));
   EXPECT_NEAR(doc["oc"][1]["p_stop"].get<double>(), stop, 1e-12);
 }
 
