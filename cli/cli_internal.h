@@ -26,6 +26,10 @@ std::string read_probability(std::string_view field, std::string_view text, doub
 /// Reads a --rates list: comma-separated rates and FROM:TO:STEP ranges, expanded in the order given.
 std::string read_rates(std::string_view text, std::vector<double> *rates);
 
+/// Splits a range FROM:TO:STEP into its three parts (any of them may be empty); false unless item has exactly
+/// two colons.
+bool split_range(std::string_view item, std::string_view part[3]);
+
 /// Reads text as one finite number in plain decimal notation (sign, digits, one point, exponent); false if
 /// it is not one.
 bool read_decimal(std::string_view text, double *value);

@@ -45,13 +45,7 @@ std::string read_look_item(std::string_view item, LookSet *set) {
     return "";
   }
   std::string_view part[3];
-  std::size_t start = 0;
-  for (int k = 0; k < 3; ++k) {
-    const std::size_t colon = item.find(':', start);
-    if ((k < 2) == (colon == std::string_view::npos)) return "range " + quoted(item) + ": " + range_form;
-    part[k] = item.substr(start, k < 2 ? colon - start : std::string_view::npos);
-    start = colon + 1;
-  }
+  if (!split_range(item, part)) return "range " + quoted(item) + ": " + range_form;
   long from = 0;
   long to = 0;
   long step = 0;

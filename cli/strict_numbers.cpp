@@ -128,13 +128,7 @@ std::string read_rate_item(std::string_view item, std::vector<double> *rates) {
     return "";
   }
   std::string_view part[3];
-  std::size_t start = 0;
-  for (int k = 0; k < 3; ++k) {
-    const std::size_t colon = item.find(':', start);
-    if ((k < 2) == (colon == std::string_view::npos)) return "range " + quoted(item) + ": " + range_form;
-    part[k] = item.substr(start, k < 2 ? colon - start : std::string_view::npos);
-    start = colon + 1;
-  }
+  if (!split_range(item, part)) return "range " + quoted(item) + ": " + range_form;
   double from = 0.0;
   double to = 0.0;
   double step = 0.0;
@@ -212,6 +206,17 @@ std::string read_rates(std::string_view text, std::vector<double> *rates) {
     if (comma == std::string_view::npos) return "";
     start = comma + 1;
   }
+}
+
+bool split_range(std::string_view item, std::string_view part[3]) {
+  std::size_t start = 0;
+  for (int k = 0; k < 3; ++k) {
+    const std::size_t colon = item.find(':', start);
+    if ((k < 2) == (colon == std::string_view::npos)) return false;
+    part[k] = item.substr(start, k < 2 ? colon - start : std::string_view::npos);
+    start = colon + 1;
+  }
+  return true;
 }
 
 bool read_decimal(std::string_view text, double *value) {

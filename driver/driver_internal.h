@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "bndry/bndry.h"
@@ -9,6 +10,13 @@
 
 /// The most rows a table can have: one for THETA and 19 grid values.
 inline constexpr int kMaxTableRows = 20;
+
+/// Prints the message of a search that failed on standard output; returns the exit status, 1.
+int report_search_failure();
+
+/// Warns on standard error that no boundary that stops keeps the probability of stopping at THETA at or
+/// below PHI, so the boundary reported never stops.
+void warn_never_stops(const std::string &program, double PHI, double THETA);
 
 /// The event probabilities of the table's rows for THETA, in printing order; returns their number.
 int table_event_probabilities(double THETA, double p[kMaxTableRows]);

@@ -34,6 +34,20 @@ void count_row(void *context, std::size_t row) {
 
 }  // namespace
 
+int report_search_failure() {
+  std::printf("Internal processing error\n");
+  std::printf("Please report this error and the input parameters to the author\n");
+  return 1;
+}
+
+void warn_never_stops(const std::string &program, double PHI, double THETA) {
+  std::fprintf(stderr,
+               "%s: warning: no boundary keeps the probability of stopping at or below PHI = %g when "
+               "THETA = %g, so the boundary reported never stops the trial; choose a larger PHI or a "
+               "larger K\n",
+               program.c_str(), PHI, THETA);
+}
+
 int run_report(const ReportOptions &options, int K, double THETA, double PHI, const char *progname) {
   RunProgress progress;
   progress.program = program_name(progname);
@@ -45,18 +59,8 @@ int run_report(const ReportOptions &options, int K, double THETA, double PHI, co
   const int search = FindBndry(upper, alpha, &PHIstar, K, THETA, PHI);
   SetCrossingObserver(nullptr, nullptr);
   progress.line.clear();
-  if (search != 0) {
-    std::printf("Internal processing error\n");
-    std::printf("Please report this error and the input parameters to the author\n");
-    return 1;
-  }
-  if (alpha[0] == 0.0) {
-    std::fprintf(stderr,
-                 "%s: warning: no boundary keeps the probability of stopping at or below PHI = %g when "
-                 "THETA = %g, so the boundary reported never stops the trial; choose a larger PHI or a "
-                 "larger K\n",
-                 progress.program.c_str(), PHI, THETA);
-  }
+  if (search != 0) return report_search_failure();
+  if (alpha[0] == 0.0) warn_never_stops(progress.program, PHI, THETA);
 
   std::size_t alternative_row = 0;
   const std::vector<double> rates = report_rows(options, THETA, &alternative_row);

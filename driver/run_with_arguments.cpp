@@ -190,18 +190,8 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
     const int search = calibrate(design, &result.calibration);
     SetCrossingObserver(nullptr, nullptr);
     progress.line.clear();
-    if (search != 0) {
-      std::printf("Internal processing error\n");
-      std::printf("Please report this error and the input parameters to the author\n");
-      return 1;
-    }
-    if (result.calibration.never_stops) {
-      std::fprintf(stderr,
-                   "%s: warning: no boundary keeps the probability of stopping at or below PHI = %g when "
-                   "THETA = %g, so the boundary reported never stops the trial; choose a larger PHI or a "
-                   "larger K\n",
-                   program.c_str(), design.phi, design.theta);
-    }
+    if (search != 0) return report_search_failure();
+    if (result.calibration.never_stops) warn_never_stops(program, design.phi, design.theta);
   }
   banner();
   const Rule &rule = result.calibration.rule;
