@@ -33,8 +33,10 @@ std::vector<DecisionRow> decision_table(const Rule &rule) {
 
 namespace {
 
-// "3 among the first 4 to 7 patients".
+// "3 among the first 4 to 7 patients", "3 among the first 4 or 5 patients".
 std::string row_words(const DecisionRow &row) {
+  if (row.to == row.from + 1)
+    return format_string("%d among the first %d or %d patients", row.count, row.from, row.to);
   if (row.from != row.to)
     return format_string("%d among the first %d to %d patients", row.count, row.from, row.to);
   if (row.from == 1) return format_string("%d in the first patient", row.count);

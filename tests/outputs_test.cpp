@@ -141,7 +141,7 @@ TEST(DecisionSentence, StatesTheRowsTheLooksAndTheProbabilities) {
   EXPECT_EQ(
       decision_sentence(r),
       "Stop the trial if the number of patients with an event reaches 3 among the first 3 patients, 4 among "
-      "the first 4 patients, 5 among the first 5 to 6 patients, 6 among the first 7 to 9 patients, or 7 "
+      "the first 4 patients, 5 among the first 5 or 6 patients, 6 among the first 7 to 9 patients, or 7 "
       "among the first 10 patients (the count being checked after every patient); when the true event "
       "probability is THETA = 0.3, the probability of stopping is 0.016 (and 0.109 when it is P1 = 0.5).");
   EXPECT_EQ(
