@@ -322,16 +322,22 @@ TEST(PicturesInABrowser, TheReportPageReadsPrintsAndRenders) {
     GTEST_SKIP() << "chromium (or timeout) is not in PATH: the page is not checked in a browser";
   const PictureCase c = picture_cases()[1];
   ScratchDirectory dir;
-  write_file(dir.path() / "report.html", html_page(c.result));
+  const std::string page = html_page(c.result);
+  write_file(dir.path() / "report.html", page);
+  // The same page on A4 paper (the browser's default is Letter), as a printer set to A4 would ask for it.
+  std::string a4 = page;
+  a4.insert(a4.find("</head>"), "<style>@page { size: A4; }</style>");
+  write_file(dir.path() / "report_a4.html", a4);
   const std::string url = "file://" + (dir.path() / "report.html").string();
-  // The three runs go at once: each takes seconds, mostly waiting.
-  auto start = [&](const std::string &name, std::vector<std::string> what) {
+  // The runs go at once: each takes seconds, mostly waiting.
+  auto start = [&](const std::string &name, std::vector<std::string> what, const std::string &file = "") {
     return std::async(std::launch::async, run_chromium, timeout, chromium, dir.path() / name, std::move(what),
-                      url);
+                      file.empty() ? url : "file://" + (dir.path() / file).string());
   };
   auto dom_run = start("dom", {"--dump-dom"});
   auto print_run = start("print", {"--print-to-pdf=report.pdf", "--no-pdf-header-footer"});
   auto shot_run = start("shot", {"--screenshot=report.png", "--window-size=1000,1600"});
+  auto a4_run = start("a4", {"--print-to-pdf=report.pdf", "--no-pdf-header-footer"}, "report_a4.html");
 
   // The page as the browser parsed it: the decision table's rows, and the picture as SVG.
   const ProgramRun dom = dom_run.get();
@@ -341,15 +347,21 @@ TEST(PicturesInABrowser, TheReportPageReadsPrintsAndRenders) {
 
   // Printed on the browser's default paper: one or two pages. Skia writes each page's dictionary
   // uncompressed, with "/Type /Page" (the page tree is "/Type /Pages").
-  const ProgramRun print = print_run.get();
-  ASSERT_EQ(print.status, 0) << print.err;
-  const std::string pdf = read_file(dir.path() / "print" / "report.pdf");
-  ASSERT_EQ(pdf.compare(0, 5, "%PDF-"), 0);
-  const std::regex page("/Type\\s*/Page(?!s)");
-  const auto pages =
-      std::distance(std::sregex_iterator(pdf.begin(), pdf.end(), page), std::sregex_iterator());
-  EXPECT_GE(pages, 1);
-  EXPECT_LE(pages, 2);
+  // On A4 (595 by 842 points) the same.
+  for (auto *run : {&print_run, &a4_run}) {
+    const ProgramRun print = run->get();
+    ASSERT_EQ(print.status, 0) << print.err;
+    const std::string pdf = read_file(dir.path() / (run == &print_run ? "print" : "a4") / "report.pdf");
+    ASSERT_EQ(pdf.compare(0, 5, "%PDF-"), 0);
+    const std::regex page_object("/Type\\s*/Page(?!s)");
+    const auto pages =
+        std::distance(std::sregex_iterator(pdf.begin(), pdf.end(), page_object), std::sregex_iterator());
+    EXPECT_GE(pages, 1);
+    EXPECT_LE(pages, 2);
+    if (run == &a4_run) {
+      EXPECT_TRUE(std::regex_search(pdf, std::regex("/MediaBox\\s*\\[0 0 59[45](\\.[0-9]+)? 84[12]")));
+    }
+  }
 
 #ifndef CONTMON_HAVE_ZLIB
   GTEST_SKIP() << "zlib was not found at build time: the screenshot is not decoded";
