@@ -40,6 +40,14 @@ bool plain_decimal(const std::string &s, double *value) {
 
 bool is_probability(double x) { return x > 0.0 && x < 1.0; }
 
+// The long options that take the next argument as their value.
+bool takes_value(const std::string &arg) {
+  for (const char *name : {"--output", "--rates", "--alternative", "--shape", "--looks", "--cohort", "--start",
+                           "--min-events", "--evaluate", "--format", "--plot", "--report"})
+    if (arg == name) return true;
+  return false;
+}
+
 // True when some argument holds word (an option's value may follow "--name="); a '?' in word may stand for
 // a control character, as messages show them.
 bool typed(const std::vector<std::string> &args, const std::string &word) {
@@ -63,7 +71,7 @@ std::vector<std::string> option_part(const std::vector<std::string> &args) {
     part.push_back(arg);
     const bool short_o = arg.size() >= 2 && arg[0] == '-' && arg.back() == 'o' &&
                          arg.find_first_not_of('h', 1) == arg.size() - 1;
-    value_next = !value_next && (short_o || arg == "--output" || arg == "--rates" || arg == "--alternative");
+    value_next = !value_next && (short_o || takes_value(arg));
   }
   return part;
 }
@@ -77,8 +85,7 @@ bool rates_value(const std::vector<std::string> &args, std::string *list) {
     const bool bare = part[i] == "--rates";
     if (!bare && part[i].rfind("--rates=", 0) != 0) continue;
     if (++found > 1 || bare) return false;
-    if (i > 0 && (part[i - 1] == "-o" || part[i - 1] == "--output" || part[i - 1] == "--alternative"))
-      return false;
+    if (i > 0 && (part[i - 1] == "-o" || takes_value(part[i - 1]))) return false;
     *list = part[i].substr(8);
   }
   return found == 1;
@@ -143,6 +150,24 @@ std::string request_fault(const RunRequest &r, const std::vector<std::string> &a
     if (!is_probability(*r.alternative)) return "P1 outside (0, 1) accepted";
     if (r.has_numbers && !(*r.alternative > r.THETA)) return "P1 not above THETA accepted";
   }
+  for (int value : {r.cohort, r.start})
+    if (value < 0 || value > 255) return "a --cohort or --start outside 1..255 accepted";
+  if (r.min_events < 1 || r.min_events > 255) return "a --min-events outside 1..255 accepted";
+  for (std::size_t i = 0; i < r.looks.size(); ++i)
+    if (r.looks[i] < 1 || r.looks[i] > 255 || (i > 0 && r.looks[i] <= r.looks[i - 1]))
+      return "--looks not ascending within 1..255";
+  if (!r.looks.empty() && r.cohort != 0) return "--looks and --cohort accepted together";
+  const Shape &shape = r.shape;
+  if (shape.kind == ShapeKind::kWangTsiatis && !(shape.delta >= 0.0 && shape.delta <= 0.5))
+    return "a Wang-Tsiatis DELTA outside 0..0.5 accepted";
+  if (shape.kind == ShapeKind::kBayes && !(shape.prior_a > 0.0 && shape.prior_b > 0.0))
+    return "a prior parameter of 0 or less accepted";
+  if (shape.kind == ShapeKind::kSprt && (!is_probability(shape.p1) || (r.has_numbers && !(shape.p1 > r.THETA))))
+    return "an SPRT P1 outside (THETA, 1) accepted";
+  if (r.evaluate_file && (r.design_options || r.evaluate_file->empty()))
+    return "--evaluate accepted with design options or an empty name";
+  if (r.format != OutputFormat::kText && !r.has_numbers && !r.evaluate_file)
+    return "a format for programs accepted with the dialogue";
   if (r.output_file && r.output_file->empty()) return "an empty output file accepted";
   if (r.output_file && !typed(option_part(args), *r.output_file)) return "an output file that was not typed";
   return "";
