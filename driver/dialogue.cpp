@@ -9,11 +9,14 @@
 #include "cross2s/cross2s.h"
 #include "driver/driver_internal.h"
 
-void print_banner(std::FILE *out) {
+void print_banner(std::FILE *out, bool original_design) {
   std::fprintf(out, "Continuous monitoring of clinical trials involving binary outcomes\n");
-  std::fprintf(out, "   using Pocock-type boundaries ");
+  std::fprintf(out, original_design ? "   using Pocock-type boundaries " : "   using the design stated below ");
   std::fprintf(out, "(version 1.2)\n");
-  std::fprintf(out, "contmon: boundaries and operating characteristics for monitoring after every patient\n");
+  std::fprintf(out, original_design
+                        ? "contmon: boundaries and operating characteristics for monitoring after every patient\n"
+                        : "contmon: boundaries and operating characteristics for monitoring at the looks of a "
+                          "design\n");
   std::fprintf(out, "\n");
   std::fprintf(out, "(%s calculations)\n", method());
   std::fprintf(out, "Defintions: \n");

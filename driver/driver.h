@@ -6,8 +6,9 @@
 #include <optional>
 #include <vector>
 
-/// Prints the banner, the method line and the definitions block on out.
-void print_banner(std::FILE *out);
+/// Prints the banner, the method line and the definitions block on out; for another design than the original
+/// (Pocock after every patient) the banner names no shape or schedule.
+void print_banner(std::FILE *out, bool original_design = true);
 
 /// Prints the input prompt on out.
 void print_prompt(std::FILE *out);

@@ -118,7 +118,7 @@ int run_with_arguments(const RunRequest &request, const char *argv0) {
   // The banner comes once the arguments have been checked, or before the dialogue's prompt.
   bool banner_printed = false;
   auto banner = [&] {
-    if (text && !banner_printed) print_banner(stdout);
+    if (text && !banner_printed) print_banner(stdout, !request.design_options && !request.evaluate_file);
     banner_printed = true;
   };
 

@@ -220,6 +220,7 @@ TEST(Designs, APlainRuleFileIsEvaluatedAtTheRatesAndDrawn) {
   EXPECT_EQ(lines_starting(run.out, "b["),
             (std::vector<std::string>{"b[5] = 3 ", "b[10] = 4 ", "b[20] = 6 "}));
   EXPECT_FALSE(fs::exists(dir.path() / "_bndry_.dat"));  // a rule read is written only with -o
+  EXPECT_NE(run.out.find("\n   using the design stated below (version 1.2)\n"), std::string::npos);
   const std::string svg = read_file(dir.path() / "rule.svg");
   EXPECT_NE(svg.find("<svg"), std::string::npos);
   EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
