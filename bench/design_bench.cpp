@@ -43,7 +43,7 @@ void BM_CalibrationAndTwentyRows(benchmark::State &state) {
   d.shape = shape_of(static_cast<int>(state.range(0)));
   if (state.range(1) == 1)
     for (int n = 20; n <= 255; n += 5) d.looks.push_back(n);  // 255 is among them
-  state.SetLabel(shape_spec(d.shape) + (d.looks.empty() ? " every patient" : " cohorts"));
+  state.SetLabel(shape_argument(d.shape) + (d.looks.empty() ? " every patient" : " cohorts"));
   for (auto _ : state) {
     Calibration c;
     if (calibrate(d, &c) != 0) state.SkipWithError("calibration failed");

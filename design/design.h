@@ -30,7 +30,7 @@ struct Shape {
 };
 
 /// The shape as the --shape option writes it: "pocock", "obf", "wt:0.25", "bayes:1,1", "sprt:0.3", "maxsprt".
-std::string shape_spec(const Shape &shape);
+std::string shape_argument(const Shape &shape);
 
 /// The shape in words for a report, e.g. "O'Brien-Fleming boundary".
 std::string shape_words(const Shape &shape);

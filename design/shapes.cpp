@@ -152,7 +152,7 @@ double simplest_in(double lo, double hi) {
   return hi;
 }
 
-std::string shape_spec(const Shape &shape) {
+std::string shape_argument(const Shape &shape) {
   switch (shape.kind) {
     case ShapeKind::kPocock:
       return "pocock";

@@ -107,7 +107,7 @@ std::vector<Fact> design_facts(const RunResult &r) {
     facts.push_back({"Rule", "read from " + esc(r.rule_file)});
   } else {
     facts.push_back({"Boundary shape",
-                     esc(shape_words(d.shape)) + " (<code>--shape " + esc(shape_spec(d.shape)) + "</code>)"});
+                     esc(shape_words(d.shape)) + " (<code>--shape " + esc(shape_argument(d.shape)) + "</code>)"});
   }
   facts.push_back({"Looks", esc(looks_words(design_looks(d), d.looks.empty()))});
   facts.push_back({"Minimum events to stop", std::to_string(d.min_events)});

@@ -65,8 +65,8 @@ std::string looks_phrase(const std::vector<int> &looks, int K) {
 }
 
 std::string shape_name(const Shape &shape) {
-  const std::string spec = shape_spec(shape);
-  return spec.substr(0, spec.find(':'));
+  const std::string argument = shape_argument(shape);
+  return argument.substr(0, argument.find(':'));
 }
 
 std::string probability_words(double p) {

@@ -90,7 +90,7 @@ struct Chain {
 
 std::string describe(const Design &d) {
   std::ostringstream s;
-  s << shape_spec(d.shape) << " K=" << d.K << " theta=" << d.theta << " PHI=" << d.phi << " looks=";
+  s << shape_argument(d.shape) << " K=" << d.K << " theta=" << d.theta << " PHI=" << d.phi << " looks=";
   for (int n : d.looks) s << n << ",";
   s << " min_events=" << d.min_events;
   return s.str();

@@ -69,7 +69,7 @@ TEST(ShapeCounts, HandWorked) {
     d.shape = c.shape;
     d.looks = c.looks;
     d.min_events = c.min_events;
-    EXPECT_EQ(shape_counts(d, c.c), c.expected) << shape_spec(c.shape) << " at " << c.c;
+    EXPECT_EQ(shape_counts(d, c.c), c.expected) << shape_argument(c.shape) << " at " << c.c;
   }
 }
 
@@ -98,9 +98,9 @@ TEST(BetaUpperTail, AgainstBinomialSumsAndClosedForms) {
 }
 
 TEST(Design, SpellingLooksAndStages) {
-  EXPECT_EQ(shape_spec(shape(ShapeKind::kWangTsiatis, 0.1)), "wt:0.1");
-  EXPECT_EQ(shape_spec(shape(ShapeKind::kBayes, 1.0, 2.5)), "bayes:1,2.5");
-  EXPECT_EQ(shape_spec(shape(ShapeKind::kSprt, 0.3)), "sprt:0.3");
+  EXPECT_EQ(shape_argument(shape(ShapeKind::kWangTsiatis, 0.1)), "wt:0.1");
+  EXPECT_EQ(shape_argument(shape(ShapeKind::kBayes, 1.0, 2.5)), "bayes:1,2.5");
+  EXPECT_EQ(shape_argument(shape(ShapeKind::kSprt, 0.3)), "sprt:0.3");
   EXPECT_EQ(shape_words(shape(ShapeKind::kObf)), "O'Brien-Fleming boundary");
 
   Design d{4, 0.2, 0.1, shape(ShapeKind::kPocock), {}, 1};
