@@ -38,7 +38,11 @@ void count_candidate(void *context) {
                       std::to_string(progress->candidates_tried));
 }
 
-int fail(const std::string &program, const std::string &message) {
+// Prints the message on one line of standard error (a control character in a file name shows as '?') and
+// returns the exit status, 1.
+int fail(const std::string &program, std::string message) {
+  for (char &c : message)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
   std::fprintf(stderr, "%s: %s\n", program.c_str(), message.c_str());
   return 1;
 }
