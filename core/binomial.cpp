@@ -1,8 +1,9 @@
-// Log-factorials, binomial probabilities and rows, logit transforms.
+// Log-factorials, binomial probabilities and rows.
 #include <cmath>
 
-#include "bndry/bndry.h"
-#include "bndry/bndry_internal.h"
+#include "core/binomial.h"
+
+namespace contmon {
 
 namespace {
 
@@ -10,29 +11,22 @@ constexpr int kMaxFactorial = 255;
 
 double not_a_number() { return std::sqrt(-1.0); }
 
-const double kMinusInfinity = -HUGE_VAL;
-
-// ln k! for k = 0..255, filled on the first lookup in range.
-double lf[kMaxFactorial + 1];
-int ready = 0;
+// ln k! for k = 0..255.
+struct LogFactorials {
+  double lf[kMaxFactorial + 1];
+  LogFactorials() {
+    lf[0] = 0.0;
+    lf[1] = 0.0;
+    for (int i = 2; i <= kMaxFactorial; ++i) lf[i] = lf[i - 1] + std::log(static_cast<double>(i));
+  }
+};
 
 }  // namespace
 
 double ilfact(int n) {
   if (n < 0 || n > kMaxFactorial) return not_a_number();
-  if (!ready) {
-    lf[0] = 0.0;
-    lf[1] = 0.0;
-    for (int i = 2; i <= kMaxFactorial; ++i) lf[i] = lf[i - 1] + std::log(static_cast<double>(i));
-    ready = 1;
-  }
-  return lf[n];
-}
-
-double ilgamma(int n) {
-  // Guarded so that n - 1 cannot overflow; every n below 1 is out of range anyway.
-  if (n < 1) return not_a_number();
-  return ilfact(n - 1);
+  static const LogFactorials table;  // filled on the first lookup in range, once, whatever the threads
+  return table.lf[n];
 }
 
 double un_checked_bin_log_pdf(int y, int n, double p) {
@@ -56,15 +50,6 @@ double bin_pdf(int y, int n, double p) {
   if (y < 0 || y > n) return 0.0;
   double log_pdf = un_checked_bin_log_pdf(y, n, p);
   return std::exp(log_pdf);
-}
-
-double bin_log_pdf(int y, int n, double p) {
-  if (n < 0) return not_a_number();
-  if (p < 0.0 || p > 1.0) return not_a_number();
-  if (n == 0 || p == 0.0) return y == 0 ? 0.0 : kMinusInfinity;
-  if (p == 1.0) return y == n ? 0.0 : kMinusInfinity;
-  if (y < 0 || y > n) return kMinusInfinity;
-  return un_checked_bin_log_pdf(y, n, p);
 }
 
 namespace {
@@ -119,40 +104,4 @@ int init_bin2(double row[], double p, int n) {
   return 0;
 }
 
-int bin_pdf_vec(double row[], int n, double p) {
-  // A NaN p is refused like an out-of-range one.
-  if (n < 0 || !(p >= 0.0 && p <= 1.0)) return 1;
-  double q = 1.0 - p;
-  switch (n) {
-    case 0:
-      row[0] = 1.0;
-      break;
-    case 1:
-      row[1] = p;
-      row[0] = q;
-      break;
-    case 2:
-      row[0] = q * q;
-      row[1] = q * (p + p);
-      row[2] = p * p;
-      break;
-    default:
-      fill_row_from_mean(row, n, p);
-      break;
-  }
-  return 0;
-}
-
-int bin_srv_vec(double row[], int n, double p) {
-  int result = bin_pdf_vec(row, n, p);
-  if (result != 0) return result;
-  for (int i = n - 1; i >= 0; --i) row[i] = row[i + 1] + row[i];
-  return 0;
-}
-
-double logit(double x) {
-  double d = 1.0 - x;
-  return std::log(x / d);
-}
-
-double alogit(double x) { return 1.0 / (std::exp(-x) + 1.0); }
+}  // namespace contmon

@@ -14,11 +14,13 @@
 // at the first look it comes to, and where every stage is a look, right there.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
-#include "bndry/bndry.h"
-#include "cross2s/cross2s_internal.h"
-#include "cross2s/event_bit_walk.h"
-#include "ranuni/ranuni.h"
+#include "core/crossing.h"
+#include "core/event_bit_walk.h"
+#include "core/generator.h"
+
+namespace contmon {
 
 namespace {
 
@@ -48,25 +50,29 @@ struct RuleTally {
   void ended(int y) { ++end_count[y]; }
 };
 
+#if defined(__x86_64__) && !defined(CONTMON_PORTABLE)
 // Population counts as single instructions where the processor has them.
 __attribute__((target("popcnt,bmi"))) void simulate_rule_bit_instructions(RuleTally tally,
-                                                                          RanEventBits &reader, int K,
+                                                                          EventBitReader &reader, int K,
                                                                           const int envelope[],
-                                                                          const std::uint8_t rises[]) {
-  event_bit_walk::simulate_upper_only(tally, reader, K, envelope, rises);
+                                                                          const std::uint8_t rises[], int trials,
+                                                                          const std::function<void()> *checkpoint) {
+  event_bit_walk::simulate_upper_only(tally, reader, K, envelope, rises, trials, checkpoint);
 }
 
-void simulate_rule_baseline(RuleTally tally, RanEventBits &reader, int K, const int envelope[],
-                            const std::uint8_t rises[]) {
-  event_bit_walk::simulate_upper_only(tally, reader, K, envelope, rises);
+bool has_bit_instructions() { return __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi"); }
+#endif
+
+void simulate_rule_baseline(RuleTally tally, EventBitReader &reader, int K, const int envelope[],
+                            const std::uint8_t rises[], int trials, const std::function<void()> *checkpoint) {
+  event_bit_walk::simulate_upper_only(tally, reader, K, envelope, rises, trials, checkpoint);
 }
 
 }  // namespace
 
-void proceed_rule_fast(RuleOutcome *out, double THETA, int K, const int upper[], int generator_threads) {
+void fast_rule_simulation(RuleOutcome *out, double THETA, int K, const int upper[], const Simulation &simulation) {
   const std::size_t size = static_cast<std::size_t>(K) + 2;  // stages 0..K+1
-  CheckedBuffer<int> envelope = checked_buffer<int>(size);
-  CheckedBuffer<int> next_look = checked_buffer<int>(size);
+  std::vector<int> envelope(size), next_look(size);
   envelope[K + 1] = K + 1;
   next_look[K + 1] = K + 1;
   for (int k = K; k >= 1; --k) {
@@ -75,21 +81,24 @@ void proceed_rule_fast(RuleOutcome *out, double THETA, int K, const int upper[],
     next_look[k] = look ? k : next_look[k + 1];
   }
   envelope[0] = envelope[1];
-  CheckedBuffer<std::uint8_t> rises = checked_buffer<std::uint8_t>(size);
-  event_bit_walk::fill_rises(rises.get(), envelope.get(), K);
+  std::vector<std::uint8_t> rises(size);
+  event_bit_walk::fill_rises(rises.data(), envelope.data(), K);
 
   const std::size_t width = static_cast<std::size_t>(K) + 1;
-  CheckedBuffer<int> stop_count = checked_buffer<int>(width);
-  CheckedBuffer<int> joint_count = checked_buffer<int>(width * width);
-  CheckedBuffer<int> end_count = checked_buffer<int>(width);
-  for (std::size_t i = 0; i < width; ++i) stop_count[i] = end_count[i] = 0;
-  for (std::size_t i = 0; i < width * width; ++i) joint_count[i] = 0;
+  std::vector<int> stop_count(width, 0), joint_count(width * width, 0), end_count(width, 0);
 
-  RanEventBits reader(THETA, K, generator_threads);
-  const RuleTally tally{upper, next_look.get(), stop_count.get(), joint_count.get(), end_count.get(), K + 1};
-  if (__builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi"))
-    simulate_rule_bit_instructions(tally, reader, K, envelope.get(), rises.get());
-  else
-    simulate_rule_baseline(tally, reader, K, envelope.get(), rises.get());
-  rule_counts_to_outcome(out, stop_count.get(), joint_count.get(), end_count.get());
+  EventBitReader reader(*simulation.stream, THETA, K, simulation.generator_threads);
+  const RuleTally tally{upper, next_look.data(), stop_count.data(), joint_count.data(), end_count.data(), K + 1};
+#if defined(__x86_64__) && !defined(CONTMON_PORTABLE)
+  if (has_bit_instructions()) {
+    simulate_rule_bit_instructions(tally, reader, K, envelope.data(), rises.data(), simulation.trials, simulation.checkpoint);
+  } else {
+    simulate_rule_baseline(tally, reader, K, envelope.data(), rises.data(), simulation.trials, simulation.checkpoint);
+  }
+#else
+  simulate_rule_baseline(tally, reader, K, envelope.data(), rises.data(), simulation.trials, simulation.checkpoint);
+#endif
+  rule_counts_to_outcome(out, simulation.trials, stop_count.data(), joint_count.data(), end_count.data());
 }
+
+}  // namespace contmon

@@ -11,10 +11,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "cross2s/cross2s_internal.h"
-#include "ranuni/ranuni.h"
+#include "core/crossing.h"
+#include "core/generator.h"
 
-namespace event_bit_walk {
+namespace contmon::event_bit_walk {
 
 /// The 64 bits from bit p on.
 inline __attribute__((always_inline)) std::uint64_t bits_from(const std::uint64_t w[], std::size_t p) {
@@ -31,15 +31,18 @@ inline __attribute__((always_inline)) int events_in(const std::uint64_t w[], std
   return events;
 }
 
-/// Runs kReplicates trials on the reader's bits: trial(w, p) runs the trial that starts at bit p of w[],
-/// counts how it ends and returns the bit after its last stage.
+/// Runs `trials` trials on the reader's bits: trial(w, p) runs the trial that starts at bit p of w[], counts how
+/// it ends and returns the bit after its last stage. The checkpoint, when given, is called every
+/// kCheckpointTrials trials.
 template <class Trial>
-inline __attribute__((always_inline)) void run_trials(RanEventBits &reader, int K, Trial trial) {
+inline __attribute__((always_inline)) void run_trials(EventBitReader &reader, int K, int trials,
+                                                      const std::function<void()> *checkpoint, Trial trial) {
   const std::uint64_t *w = reader.words();
   std::size_t available = reader.size();
   std::size_t p = 0;
   const auto needed = static_cast<std::size_t>(K);
-  for (int replicate = 1; replicate <= kReplicates; ++replicate) {
+  for (int replicate = 1; replicate <= trials; ++replicate) {
+    if (replicate % kCheckpointTrials == 0 && checkpoint != nullptr) (*checkpoint)();
     if (available - p < needed) {
       p = reader.refill(p);
       w = reader.words();
@@ -67,7 +70,7 @@ struct LowestDistanceTable {
   }
 };
 
-/// The table, built on first use.
+/// The table, built on first use (once, whatever the threads).
 inline const LowestDistanceTable &lowest_distance_table() {
   static const LowestDistanceTable table;
   return table;
@@ -94,12 +97,12 @@ inline void fill_rises(std::uint8_t rises[], const int upper[], int K) {
 /// their events and boundary rises keeps the distance above 0 (a boundary that rises by more than one only
 /// adds to it); the stages of the others go one at a time.
 template <class Tally>
-inline __attribute__((always_inline)) void simulate_upper_only(Tally &tally, RanEventBits &reader, int K,
-                                                               const int upper[],
-                                                               const std::uint8_t rises[]) {
+inline __attribute__((always_inline)) void simulate_upper_only(Tally &tally, EventBitReader &reader, int K,
+                                                               const int upper[], const std::uint8_t rises[],
+                                                               int trials, const std::function<void()> *checkpoint) {
   const std::int8_t *lowest = lowest_distance_table().lowest;
   run_trials(
-      reader, K, [&](const std::uint64_t *w, std::size_t p) __attribute__((always_inline)) {
+      reader, K, trials, checkpoint, [&](const std::uint64_t *w, std::size_t p) __attribute__((always_inline)) {
         int k = 0;  // stages passed
         int y = 0;  // events so far
         while (k < K) {
@@ -140,4 +143,4 @@ inline __attribute__((always_inline)) void simulate_upper_only(Tally &tally, Ran
       });
 }
 
-}  // namespace event_bit_walk
+}  // namespace contmon::event_bit_walk

@@ -6,10 +6,9 @@
 // Generator threads share the chunks with the reader: each chunk's state is
 // the last one's moved ahead by the linear map that advances the sequence by
 // one chunk, so whoever is free can generate the next.
-#include <sched.h>
-
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -17,8 +16,13 @@
 #include <system_error>
 #include <thread>
 
-#include "ranuni/ranuni.h"
-#include "ranuni/ranuni_internal.h"
+#include "core/generator.h"
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
+namespace contmon {
 
 namespace {
 
@@ -56,7 +60,7 @@ void append_bits(std::uint64_t words[], std::size_t &size, std::uint64_t bits, i
   size += static_cast<std::size_t>(n);
 }
 
-JumpMatrix::JumpMatrix(std::size_t positions) : rows_(checked_buffer<std::uint64_t>(kLongLag * kLongLag)) {
+JumpMatrix::JumpMatrix(std::size_t positions) : rows_(new std::uint64_t[kLongLag * kLongLag]) {
   // x[n] = sum of c[j] x[j] over j = 0..99, where c is z^n reduced modulo the characteristic polynomial.
   std::uint64_t power[kLongLag] = {1};
   std::uint64_t square[kLongLag] = {0, 1};  // z
@@ -90,11 +94,13 @@ inline __attribute__((always_inline)) void multiply_rows(std::uint64_t next[kLon
   }
 }
 
+#if defined(__x86_64__) && !defined(CONTMON_PORTABLE)
 __attribute__((target("avx512f,avx512dq"))) void multiply_rows_avx512(std::uint64_t next[kLongLag],
                                                                       const std::uint64_t *rows,
                                                                       const std::uint64_t state[kLongLag]) {
   multiply_rows(next, rows, state);
 }
+#endif
 
 void multiply_rows_baseline(std::uint64_t next[kLongLag], const std::uint64_t *rows,
                             const std::uint64_t state[kLongLag]) {
@@ -105,16 +111,22 @@ void multiply_rows_baseline(std::uint64_t next[kLongLag], const std::uint64_t *r
 
 void JumpMatrix::apply(std::uint64_t state[kLongLag], KernelIsa isa) const {
   std::uint64_t next[kLongLag];
-  if (isa == KernelIsa::kAvx512)
+#if defined(__x86_64__) && !defined(CONTMON_PORTABLE)
+  if (isa == KernelIsa::kAvx512) {
     multiply_rows_avx512(next, rows_.get(), state);
-  else
+  } else {
     multiply_rows_baseline(next, rows_.get(), state);
+  }
+#else
+  (void)isa;
+  multiply_rows_baseline(next, rows_.get(), state);
+#endif
   for (int i = 0; i < kLongLag; ++i) state[i] = next[i] & kValueMask;
 }
 
 ChunkGenerator::ChunkGenerator(const std::uint64_t state[kLongLag], std::uint64_t threshold,
                                int batches_per_chunk, KernelIsa isa)
-    : storage_(checked_buffer<std::uint64_t>(kLongLag + kBatchesPerPass * kBatchLength + 8)),
+    : storage_(new std::uint64_t[kLongLag + kBatchesPerPass * kBatchLength + 8]),
       threshold_(threshold),
       batches_per_chunk_(batches_per_chunk),
       isa_(isa) {
@@ -151,7 +163,7 @@ void ChunkGenerator::restart(const std::uint64_t state[kLongLag], int batches) {
   advance(batches, nullptr);
 }
 
-struct RanEventBits::Work {
+struct EventBitReader::Work {
   Work(std::uint64_t event_threshold, int lookahead_bits, const std::uint64_t state[kLongLag], int threads);
   ~Work() { stop_threads(); }
 
@@ -160,6 +172,10 @@ struct RanEventBits::Work {
   void generate_claimed(ChunkGenerator &with, long long chunk, const std::uint64_t state[kLongLag]);
   void generate_while_running(int thread);
   void stop_threads();
+  /// Blocks until value is no longer seen (a slot of ready[], or consumed).
+  void wait_for_change(const std::atomic<long long> &value, long long seen);
+  /// Wakes the threads in wait_for_change, after a store to what they wait on.
+  void wake_waiters();
   std::uint64_t *slot_bits(long long chunk) {
     return bits_of_slots.get() + static_cast<std::size_t>(chunk % kChunkSlots) * chunk_words;
   }
@@ -178,19 +194,21 @@ struct RanEventBits::Work {
   long long dropped_bits = 0;  // bits dropped from the front of the buffer so far
   long long chunks_appended = 0;
   std::size_t size = 0;
-  CheckedBuffer<std::uint64_t> words;
-  CheckedBuffer<std::uint64_t> start_states;  // of the last two chunks appended, by chunk number modulo 2
+  std::unique_ptr<std::uint64_t[]> words;
+  std::unique_ptr<std::uint64_t[]> start_states;  // of the last two chunks appended, by chunk number modulo 2
   ChunkGenerator generator;                   // this thread's
 
   // With generator threads, any thread claims the next chunk not yet claimed, with the state it starts from,
   // and generates it into slot chunk % kChunkSlots, once the reader has taken the chunk kChunkSlots before
   // it; ready[slot] = chunk + 1 marks it done. The reader claims chunks too while the one it needs is not
   // ready, so no processor stands idle.
-  CheckedBuffer<std::uint64_t> bits_of_slots;
-  CheckedBuffer<std::uint64_t> states_of_slots;
+  std::unique_ptr<std::uint64_t[]> bits_of_slots;
+  std::unique_ptr<std::uint64_t[]> states_of_slots;
   std::atomic<long long> ready[kChunkSlots];
   std::atomic<long long> consumed{0};  // chunks the reader has appended
   std::atomic<bool> stopping{false};
+  std::mutex wake_mutex;  // with `wake`, for threads waiting on ready[] or consumed
+  std::condition_variable wake;
   std::mutex claim_mutex;
   long long next_claim = 0;             // guarded by claim_mutex
   std::uint64_t next_state[kLongLag];   // guarded by claim_mutex: where chunk next_claim starts
@@ -200,7 +218,7 @@ struct RanEventBits::Work {
   int running = 0;
 };
 
-RanEventBits::Work::Work(std::uint64_t event_threshold, int lookahead_bits,
+EventBitReader::Work::Work(std::uint64_t event_threshold, int lookahead_bits,
                          const std::uint64_t state[kLongLag], int thread_count)
     : threshold(event_threshold),
       lookahead(static_cast<std::size_t>(std::max(lookahead_bits, 1))),
@@ -209,11 +227,11 @@ RanEventBits::Work::Work(std::uint64_t event_threshold, int lookahead_bits,
       chunk_bits(static_cast<std::size_t>(batches_per_chunk) * kServedPerBatch),
       chunk_words(words_for(chunk_bits) + 1),
       capacity_words(words_for(64 + kServedPerBatch + lookahead + chunk_bits) + 2),
-      words(checked_buffer<std::uint64_t>(capacity_words)),
-      start_states(checked_buffer<std::uint64_t>(2 * kLongLag)),
+      words(new std::uint64_t[capacity_words]),
+      start_states(new std::uint64_t[2 * kLongLag]),
       generator(state, threshold, batches_per_chunk, best_kernel_isa()),
-      bits_of_slots(checked_buffer<std::uint64_t>(kChunkSlots * chunk_words)),
-      states_of_slots(checked_buffer<std::uint64_t>(kChunkSlots * kLongLag)) {
+      bits_of_slots(new std::uint64_t[kChunkSlots * chunk_words]),
+      states_of_slots(new std::uint64_t[kChunkSlots * kLongLag]) {
   std::fill(words.get(), words.get() + capacity_words, std::uint64_t{0});
   for (auto &r : ready) r.store(0, std::memory_order_relaxed);
   thread_count = std::clamp(thread_count, 0, kMaxGeneratorThreads);
@@ -231,7 +249,7 @@ RanEventBits::Work::Work(std::uint64_t event_threshold, int lookahead_bits,
   }
 }
 
-bool RanEventBits::Work::claim(long long &chunk, std::uint64_t state[kLongLag], long long &consumed_seen) {
+bool EventBitReader::Work::claim(long long &chunk, std::uint64_t state[kLongLag], long long &consumed_seen) {
   std::lock_guard<std::mutex> lock(claim_mutex);
   consumed_seen = consumed.load(std::memory_order_acquire);
   if (next_claim - consumed_seen >= kChunkSlots) return false;  // its slot still holds an unread chunk
@@ -241,16 +259,28 @@ bool RanEventBits::Work::claim(long long &chunk, std::uint64_t state[kLongLag], 
   return true;
 }
 
-void RanEventBits::Work::generate_claimed(ChunkGenerator &with, long long chunk,
+// std::atomic::wait is not used: libstdc++ before 12.3 loses wakeups where it has no futex (Windows with
+// mingw-w64), which stopped runs for good. The check under the mutex and the notifier's taking it lose none.
+void EventBitReader::Work::wait_for_change(const std::atomic<long long> &value, long long seen) {
+  std::unique_lock<std::mutex> lock(wake_mutex);
+  wake.wait(lock, [&] { return value.load(std::memory_order_acquire) != seen; });
+}
+
+void EventBitReader::Work::wake_waiters() {
+  { std::lock_guard<std::mutex> lock(wake_mutex); }  // a waiter is either before its check or waiting
+  wake.notify_all();
+}
+
+void EventBitReader::Work::generate_claimed(ChunkGenerator &with, long long chunk,
                                           const std::uint64_t state[kLongLag]) {
   with.restart(state, 0);
   with.generate(slot_bits(chunk), slot_state(chunk));
   std::atomic<long long> &flag = ready[chunk % kChunkSlots];
   flag.store(chunk + 1, std::memory_order_release);
-  flag.notify_all();
+  wake_waiters();
 }
 
-void RanEventBits::Work::generate_while_running(int thread) {
+void EventBitReader::Work::generate_while_running(int thread) {
   ChunkGenerator &own = *thread_generators[thread];
   std::uint64_t state[kLongLag];
   while (!stopping.load(std::memory_order_acquire)) {
@@ -258,20 +288,20 @@ void RanEventBits::Work::generate_while_running(int thread) {
     if (claim(chunk, state, consumed_seen))
       generate_claimed(own, chunk, state);
     else
-      consumed.wait(consumed_seen, std::memory_order_acquire);  // until the reader frees a slot
+      wait_for_change(consumed, consumed_seen);  // until the reader frees a slot
   }
 }
 
-void RanEventBits::Work::stop_threads() {
+void EventBitReader::Work::stop_threads() {
   if (running == 0) return;
   stopping.store(true, std::memory_order_release);
   consumed.fetch_add(kChunkSlots + 1, std::memory_order_acq_rel);  // wakes threads waiting for a slot
-  consumed.notify_all();
+  wake_waiters();
   for (int t = 0; t < running; ++t) threads[t].join();
   running = 0;
 }
 
-void RanEventBits::Work::append_next_chunk() {
+void EventBitReader::Work::append_next_chunk() {
   const long long c = chunks_appended;
   std::uint64_t *bits = slot_bits(c);
   std::uint64_t *state = slot_state(c);
@@ -284,7 +314,7 @@ void RanEventBits::Work::append_next_chunk() {
       if (claim(chunk, claimed_state, consumed_seen))
         generate_claimed(generator, chunk, claimed_state);
       else
-        flag.wait(seen, std::memory_order_acquire);
+        wait_for_change(flag, seen);
     }
   } else {
     generator.generate(bits, state);
@@ -299,21 +329,17 @@ void RanEventBits::Work::append_next_chunk() {
   chunks_appended = c + 1;
   if (running > 0) {
     consumed.store(c + 1, std::memory_order_release);
-    consumed.notify_all();
+    wake_waiters();
   }
 }
 
-void RanEventBits::WorkDeleter::operator()(Work *work) const noexcept {
-  work->~Work();
-  std::free(work);
-}
-
-RanEventBits::RanEventBits(double THETA, int lookahead, int generator_threads) {
+EventBitReader::EventBitReader(RandomStream &stream, double THETA, int lookahead, int generator_threads)
+    : stream_(stream) {
   std::uint64_t pending_values[kServedPerBatch + 4] = {};
   std::uint64_t state[kLongLag];
-  const int pending = ran_stream_peek(pending_values, state);
+  const int pending = StreamAccess::peek(stream, pending_values, state);
   const std::uint64_t threshold = event_threshold(THETA);
-  work_.reset(new (emalloc(sizeof(Work))) Work(threshold, lookahead, state, generator_threads));
+  work_ = std::make_unique<Work>(threshold, lookahead, state, generator_threads);
   Work &work = *work_;
   work.pending = pending;
   std::uint64_t bits[2];
@@ -323,7 +349,9 @@ RanEventBits::RanEventBits(double THETA, int lookahead, int generator_threads) {
   refill(0);
 }
 
-std::size_t RanEventBits::refill(std::size_t from) {
+EventBitReader::~EventBitReader() = default;
+
+std::size_t EventBitReader::refill(std::size_t from) {
   Work &work = *work_;
   const std::size_t dropped_words = std::min(from, work.size) / 64;
   if (dropped_words > 0) {
@@ -340,12 +368,12 @@ std::size_t RanEventBits::refill(std::size_t from) {
   return from;
 }
 
-void RanEventBits::finish(std::size_t end) {
+void EventBitReader::finish(std::size_t end) {
   Work &work = *work_;
   work.stop_threads();
   const long long used = work.dropped_bits + static_cast<long long>(end);
   if (used <= work.pending) {
-    ran_stream_skip_pending(static_cast<int>(used));
+    StreamAccess::skip_pending(stream_, static_cast<int>(used));
     return;
   }
   // The last deviate used is value `served` - 1 of batch `batch` after the pending ones, in chunk `chunk`.
@@ -355,13 +383,17 @@ void RanEventBits::finish(std::size_t end) {
   const long long chunk = batch / work.batches_per_chunk;
   work.generator.restart(work.start_states.get() + (chunk % 2) * kLongLag,
                          static_cast<int>(batch - chunk * work.batches_per_chunk));
-  ran_stream_resume(work.generator.state(), served, batch + 1);
+  StreamAccess::resume(stream_, work.generator.state(), served, batch + 1);
 }
 
-int RanGeneratorThreads() {
+int generator_threads_available() {
+  int processors = static_cast<int>(std::thread::hardware_concurrency());
+#if defined(__linux__)
+  // The processors this process may run on, which taskset or a container can make fewer than the machine's.
   cpu_set_t allowed;
-  int processors = sched_getaffinity(0, sizeof allowed, &allowed) == 0
-                       ? CPU_COUNT(&allowed)
-                       : static_cast<int>(std::thread::hardware_concurrency());
+  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) processors = CPU_COUNT(&allowed);
+#endif
   return std::clamp(processors - 1, 0, kMaxGeneratorThreads);
 }
+
+}  // namespace contmon

@@ -1,14 +1,20 @@
 // Kernels of the generator on integer values: extending the lagged-Fibonacci
-// sequence and turning a batch's served values into event bits. Each kernel is
-// built for the x86-64 baseline and for AVX2 and AVX-512, and the version run
-// is chosen from what the processor reports; all versions compute the same
-// integers, so the choice never changes a result.
-#include <immintrin.h>
-
+// sequence and turning a batch's served values into event bits. On x86-64 each
+// kernel is built for the baseline and for AVX2 and AVX-512, and the version run
+// is chosen from what the processor reports; elsewhere, or with
+// CONTMON_PORTABLE, plain C++ serves. All versions compute the same integers,
+// so the choice never changes a result.
 #include <cmath>
 #include <cstring>
 
-#include "ranuni/ranuni_internal.h"
+#include "core/generator.h"
+
+#if defined(__x86_64__) && !defined(CONTMON_PORTABLE)
+#define CONTMON_X86_KERNELS 1
+#include <immintrin.h>
+#endif
+
+namespace contmon {
 
 namespace {
 
@@ -35,6 +41,16 @@ inline __attribute__((always_inline)) void extend_in_blocks(std::uint64_t w[], s
   extend_scalar(w, j, to);
 }
 
+#if !CONTMON_X86_KERNELS
+// The plain kernel: the comparison value by value.
+void event_bits_plain(std::uint64_t out[2], const std::uint64_t x[], std::uint64_t threshold) {
+  std::uint64_t bits[2] = {0, 0};
+  for (int i = 0; i < kServedPerBatch; ++i)
+    if ((x[i] & kValueMask) <= threshold) bits[i / 64] |= std::uint64_t{1} << (i % 64);
+  out[0] = bits[0];
+  out[1] = bits[1];
+}
+#else
 void extend_baseline(std::uint64_t w[], std::size_t from, std::size_t to) {
   // Pairs: lag 100 is a whole pair; lag 37 is the high half of one pair and the low half of the next.
   extend_in_blocks<2>(w, from, to, [](std::uint64_t *v, std::size_t j) {
@@ -136,10 +152,14 @@ __attribute__((target("avx512f"))) void event_bits_avx512(std::uint64_t out[2], 
   out[0] = bits[0];
   out[1] = bits[1] & ((std::uint64_t{1} << 36) - 1);
 }
+#endif  // CONTMON_X86_KERNELS
 
 }  // namespace
 
 bool kernel_isa_supported(KernelIsa isa) {
+#if !CONTMON_X86_KERNELS
+  return isa == KernelIsa::kBaseline;
+#else
   switch (isa) {
     case KernelIsa::kAvx512:  // with 64-bit lane multiplication
       return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
@@ -149,6 +169,7 @@ bool kernel_isa_supported(KernelIsa isa) {
       return true;
   }
   return false;
+#endif
 }
 
 KernelIsa best_kernel_isa() {
@@ -159,6 +180,10 @@ KernelIsa best_kernel_isa() {
 }
 
 void extend_sequence(std::uint64_t w[], std::size_t from, std::size_t to, KernelIsa isa) {
+#if !CONTMON_X86_KERNELS
+  (void)isa;
+  extend_scalar(w, from, to);
+#else
   switch (isa) {
     case KernelIsa::kAvx512:
       return extend_avx512(w, from, to);
@@ -167,9 +192,14 @@ void extend_sequence(std::uint64_t w[], std::size_t from, std::size_t to, Kernel
     case KernelIsa::kBaseline:
       return extend_baseline(w, from, to);
   }
+#endif
 }
 
 void batch_event_bits(std::uint64_t out[2], const std::uint64_t x[], std::uint64_t threshold, KernelIsa isa) {
+#if !CONTMON_X86_KERNELS
+  (void)isa;
+  event_bits_plain(out, x, threshold);
+#else
   switch (isa) {
     case KernelIsa::kAvx512:
       return event_bits_avx512(out, x, threshold);
@@ -178,9 +208,12 @@ void batch_event_bits(std::uint64_t out[2], const std::uint64_t x[], std::uint64
     case KernelIsa::kBaseline:
       return event_bits_baseline(out, x, threshold);
   }
+#endif
 }
 
 std::uint64_t event_threshold(double THETA) {
   // Scaling by 2^52 is exact, and a value x is an event when x * 2^-52 <= THETA.
   return static_cast<std::uint64_t>(std::floor(std::ldexp(THETA, 52)));
 }
+
+}  // namespace contmon
