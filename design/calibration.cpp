@@ -23,21 +23,23 @@
 // at least y > M exactly when the key (c, or minus the level) exceeds a
 // threshold (ShapeTable::thresholds), so between two neighbouring distinct
 // thresholds the rule is one and the same, and on crossing one it changes.
-// For pocock the levels are those of the original search restricted to the
-// looks: midpoints of the upper tails that matter below PHI. A level beyond the
+// For pocock the levels are those of the Pocock search after every patient,
+// restricted to the looks: midpoints of the upper tails that matter below PHI. A level beyond the
 // list gives its last rule or passes, at some look, the tail of a count of at
 // least M that exceeds PHI, and so stops more often than PHI. As there, a level
 // of 1 or more stops every trial at once (P = 1) and one of 0 or less never
 // stops (P = 0), without an evaluation. Two neighbouring levels can give one
 // rule (a midpoint rounded onto a tail; for other designs, tails below the
-// minimum count); for the original design the list is kept whole, because the
-// bisection's path, and so the deviates a simulation draws, depend on it.
+// minimum count); for the default design (Pocock after every patient) the
+// list is kept whole, because the bisection's path, and so the deviates a
+// simulation draws, depend on it.
 #include <algorithm>
 #include <cmath>
 #include <functional>
 
-#include "bndry/bndry_internal.h"
 #include "design/design_internal.h"
+
+namespace contmon {
 
 namespace {
 
@@ -53,7 +55,7 @@ class Candidates {
       : pocock_(design.shape.kind == ShapeKind::kPocock) {
     std::vector<double> keys = table.thresholds();
     if (pocock_) {
-      pocock_levels(design, keys);
+      pocock_levels(design, *table.tables(), keys);
       return;
     }
     // Distinct thresholds, highest first. Thresholds that are equal in exact arithmetic (30 * 0.1 and 3, say)
@@ -98,19 +100,20 @@ class Candidates {
   }
 
  private:
-  // The original search's levels for the looks; for other designs than the original, without those whose
-  // rule is the one of the level before them.
-  void pocock_levels(const Design &design, std::vector<double> &negated_tails) {
+  // The levels of the Pocock search for the looks: the upper tails that matter below PHI, sorted, each
+  // replaced by the midpoint to the next, cut after the first level at or above PHI. For other designs than
+  // the default, without those whose rule is the one of the level before them.
+  void pocock_levels(const Design &design, const BinomialTables &tables, std::vector<double> &negated_tails) {
     std::vector<double> v;
     for (int n : design_looks(design)) {
       for (int j = n; j >= 0; --j) {
-        v.push_back(bin_surv[n][j]);
-        if (bin_surv[n][j] >= design.phi) break;
+        v.push_back(tables.surv(n, j));
+        if (tables.surv(n, j) >= design.phi) break;
       }
     }
-    std::sort(v.begin(), v.end());  // the order of the original's Shell sort: equal values are identical
+    std::sort(v.begin(), v.end());  // equal values are identical, so any sort gives the same list
     v.erase(std::unique(v.begin(), v.end()), v.end());
-    midpoints(v.data(), static_cast<int>(v.size()));
+    for (std::size_t k = 0; k + 1 < v.size(); ++k) v[k] = (v[k + 1] + v[k]) * 0.5;
     for (std::size_t i = 0; i < v.size(); ++i) {
       if (v[i] >= design.phi) {
         v.resize(i + 1);
@@ -141,15 +144,12 @@ class Candidates {
 
 }  // namespace
 
-int bisect_candidates(int count, double phi, const std::function<int(int, double *)> &evaluate,
-                      Bisection *out) {
+Bisection bisect_candidates(int count, double phi, const std::function<double(int)> &evaluate) {
   int lo = 0, hi = count - 1;
-  double p_lo = 0.0, p_hi = 0.0;
   // Both ends are evaluated, least aggressive first, before either is compared with PHI: with a simulating
   // engine the order fixes which deviates each estimate uses.
-  int code = evaluate(lo, &p_lo);
-  if (code == 0) code = evaluate(hi, &p_hi);
-  if (code != 0) return code;
+  double p_lo = evaluate(lo);
+  double p_hi = evaluate(hi);
   Bisection b;
   if (p_lo > phi) {
     b.neighbour = lo;
@@ -160,9 +160,7 @@ int bisect_candidates(int count, double phi, const std::function<int(int, double
   } else {
     while (hi - lo > 1) {
       const int mid = lo + (hi - lo) / 2;
-      double p = 0.0;
-      code = evaluate(mid, &p);
-      if (code != 0) return code;
+      const double p = evaluate(mid);
       if (p <= phi) {
         lo = mid;
         p_lo = p;
@@ -173,32 +171,41 @@ int bisect_candidates(int count, double phi, const std::function<int(int, double
     }
     b = Bisection{lo, hi, p_lo, p_hi};
   }
-  *out = b;
-  return 0;
+  return b;
 }
 
-int calibrate(const Design &design, Calibration *result) {
-  if (!(design.theta > 0.0 && design.theta < 1.0)) return 1;
-  if (!valid_table_input(design)) return 2;  // K, or looks that are not stages 1..K ending at K
+Calibration design(const Design &design, const Method &method, const RunControl &control) {
+  check_design(design);
+  check_method(method);
   const ShapeTable table(design);
   const Candidates candidates(design, table);
   const std::vector<int> looks = design_looks(design);
 
   Calibration c;
   c.candidates = candidates.size();
+  // The evaluations of a bisection over n candidates: both ends, then about log2(n) midpoints.
+  const double steps = 2.0 + std::ceil(std::log2(std::max(2, c.candidates)));
+  CallProgress progress(control, steps, "searching for the boundary", method.trials);
+  RandomStream seeded(method.seed);
+  Evaluator evaluator(method, control.stream != nullptr ? control.stream : &seeded, progress);
   Bisection b;
+  RuleOutcome accepted;  // the outcome of the last candidate evaluated and found acceptable
+  int accepted_index = -1;
   if (c.candidates > 0) {
-    auto evaluate = [&](int k, double *p) {
-      if (candidates.known(k, p)) return 0;
-      const std::vector<int> upper =
-          stage_boundary(Rule{design.K, looks, table.counts(candidates.constant(k))});
-      RuleOutcome out;
-      const int code = RuleCrossingProb(&out, design.theta, design.K, upper.data());
-      *p = out.p_stop;
-      return code;
+    auto evaluate = [&](int k) {
+      double p = 0.0;
+      if (candidates.known(k, &p)) return p;
+      const std::vector<int> upper = stage_boundary(Rule{design.K, looks, table.counts(candidates.constant(k))});
+      // An exact search needs only P(stop); a simulated one keeps the whole outcome for the row at theta.
+      RuleOutcome out = evaluator.outcome(upper, design.K, design.theta, evaluator.trials() > 0);
+      p = out.p_stop;
+      if (p <= design.phi) {
+        accepted = std::move(out);
+        accepted_index = k;
+      }
+      return p;
     };
-    const int code = bisect_candidates(c.candidates, design.phi, evaluate, &b);
-    if (code != 0) return code;
+    b = bisect_candidates(c.candidates, design.phi, evaluate);
   }
   // A pocock level of 0 or less is the rule that never stops.
   double known = -1.0;
@@ -211,6 +218,12 @@ int calibrate(const Design &design, Calibration *result) {
     c.neighbour_phi_star = b.p_neighbour;
   }
   c.rule = Rule{design.K, looks, table.counts(c.constant)};
-  *result = std::move(c);
-  return 0;
+  if (!c.never_stops && accepted_index == b.accepted) {
+    if (!accepted.has_stops)
+      accepted = evaluator.outcome(stage_boundary(c.rule), design.K, design.theta);  // exact: the whole outcome
+    c.at_theta = outcome_figures(accepted, design.theta, evaluator.trials());
+  }
+  return c;
 }
+
+}  // namespace contmon

@@ -1,12 +1,18 @@
-// Routines private to the design module, exposed for its calibration and
-// tests: the posterior tail of the Bayesian shape, and the shape evaluated
-// at every look of a design, with the constants at which its counts change.
+// Routines private to the designs, exposed for the calibration and tests: the
+// posterior tail of the Bayesian shape, the shape evaluated at every look of a
+// design with the constants at which its counts change, the bisection, and the
+// figures of an engine's outcome.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <vector>
 
-#include "design/design.h"
+#include "contmon/design.h"
+#include "core/binomial.h"
+#include "core/crossing.h"
+
+namespace contmon {
 
 /// P(X > x) for X ~ Beta(a, b), a, b > 0, 0 <= x <= 1: the complement of the regularised incomplete beta
 /// function I_x(a, b), from its continued fraction.
@@ -26,9 +32,12 @@ double simplest_in(double lo, double hi);
 /// that thresholds() lists, so the rule changes exactly where the key passes one of them.
 class ShapeTable {
  public:
-  /// Tabulates what the counts need (for pocock, fills the binomial tables of bndry); requires
+  /// Tabulates what the counts need (for pocock, the binomial tables of theta); requires
   /// valid_table_input(design).
   explicit ShapeTable(const Design &design);
+
+  /// The binomial tables of theta (pocock only; null otherwise).
+  const BinomialTables *tables() const { return tables_.get(); }
 
   /// The counts at c, as shape_counts gives them.
   std::vector<int> counts(double c) const;
@@ -47,6 +56,7 @@ class ShapeTable {
   std::vector<int> looks_;
   std::vector<double> a_, w_;           // ceiling shapes, one per look
   std::vector<std::vector<double>> f_;  // bayes, sprt, maxsprt: the statistic at y = 0..n, NaN where no stop
+  std::unique_ptr<BinomialTables> tables_;  // pocock
 };
 
 /// What the bisection of the calibration found among its candidates.
@@ -56,8 +66,70 @@ struct Bisection {
   double p_accepted = 0.0, p_neighbour = 0.0;
 };
 
-/// Bisects candidates 0..count-1 (count >= 1, ordered so that P cannot decrease) as the original level search
-/// does: evaluates the first, then the last, then midpoints lo + (hi - lo) / 2, keeping P(lo) <= phi < P(hi).
-/// evaluate(k, &p) gives P of candidate k and returns 0, or a failure code that is returned at once.
-int bisect_candidates(int count, double phi, const std::function<int(int, double *)> &evaluate,
-                      Bisection *out);
+/// Bisects candidates 0..count-1 (count >= 1, ordered so that P cannot decrease) as the Pocock level search
+/// after every patient always has: evaluates the first, then the last, then midpoints lo + (hi - lo) / 2,
+/// keeping P(lo) <= phi < P(hi). evaluate(k) gives P of candidate k.
+Bisection bisect_candidates(int count, double phi, const std::function<double(int)> &evaluate);
+
+/// The engine of a method.
+Engine engine_of(MethodKind kind);
+
+/// The figures of a row from the outcome of a rule at its rate; with trials > 0 (a simulation of that many
+/// trials) the standard errors too.
+OcRow outcome_figures(const RuleOutcome &out, double rate, int trials);
+
+/// Throws Error (field "trials") for a simulation of fewer than kFewestTrials or more than kMostTrials trials.
+void check_method(const Method &method);
+
+/// The progress of one call, reported through its RunControl in steps (one evaluation of a rule each); throws
+/// Cancelled when the callback says to stop.
+class CallProgress {
+ public:
+  /// A call of `steps` evaluations (an estimate; more are allowed) of simulations of `trials` trials (any when
+  /// exact), stage saying what it does.
+  CallProgress(const RunControl &control, double steps, std::string stage, int trials = kSimulatedTrials);
+
+  /// A new stage with its own number of steps, continuing the fraction done.
+  void begin(double steps, std::string stage);
+
+  /// Marks one step done.
+  void step();
+
+  /// The check a simulation calls every kCheckpointTrials trials.
+  const std::function<void()> *checkpoint() const { return control_.progress ? &checkpoint_ : nullptr; }
+
+ private:
+  void report(double fraction);
+
+  const RunControl &control_;
+  std::string stage_;
+  double done_ = 0.0;
+  double steps_ = 1.0;
+  double within_ = 0.0;  // fraction of the current step done by the simulation
+  int trials_;
+  std::function<void()> checkpoint_;
+};
+
+/// Evaluates rules at rates with a method: every simulation continuing one stream, or, without one, each from
+/// the method's seed.
+class Evaluator {
+ public:
+  Evaluator(const Method &method, RandomStream *continued, CallProgress &progress);
+
+  /// How trials end under the stage boundary upper[1..K] at rate; without `joint` an exact outcome holds only
+  /// the probabilities of stopping.
+  RuleOutcome outcome(const std::vector<int> &upper, int K, double rate, bool joint = true);
+
+  /// The trials of each simulated figure; 0 for exact figures.
+  int trials() const { return engine_ == Engine::kExact ? 0 : trials_; }
+
+ private:
+  Engine engine_;
+  int seed_;
+  int trials_;
+  int threads_;
+  RandomStream *continued_;
+  CallProgress &progress_;
+};
+
+}  // namespace contmon

@@ -8,8 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "bndry/bndry.h"
-#include "design/design.h"
+#include "core/text.h"
+#include "design/parse.h"
+
+namespace contmon {
 
 namespace {
 
@@ -22,18 +24,33 @@ constexpr long kSaturation = 1000000000;
 
 const char *const kLookLine = "a look and its stopping count, two whole numbers such as '12 3'";
 
-// The lines of text, split at line feeds; a final line feed ends the last line rather than beginning another.
-std::vector<std::string_view> split_lines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    lines.push_back(text.substr(start, end == std::string_view::npos ? end : end - start));
-    if (end == std::string_view::npos) break;
-    start = end + 1;
+// The lines of a text, split at line feeds (a final line feed ends the last line rather than beginning another)
+// and found as they are asked for, so that memory follows the rule, not the file: reading on from the last
+// line asked for costs nothing more.
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : text_(text) {}
+
+  // Line i (from 0) in *line, and whether a line feed ends it; false past the last line.
+  bool get(std::size_t i, std::string_view *line, bool *ended = nullptr) {
+    if (i < index_) index_ = offset_ = 0;
+    for (; index_ < i; ++index_) {
+      const std::size_t end = text_.find('\n', offset_);
+      if (end == std::string_view::npos) return false;
+      offset_ = end + 1;
+    }
+    if (offset_ >= text_.size()) return false;
+    const std::size_t end = text_.find('\n', offset_);
+    *line = text_.substr(offset_, end == std::string_view::npos ? end : end - offset_);
+    if (ended != nullptr) *ended = end != std::string_view::npos;
+    return true;
   }
-  return lines;
-}
+
+ private:
+  std::string_view text_;
+  std::size_t index_ = 0;   // of the line that starts at offset_
+  std::size_t offset_ = 0;
+};
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -110,33 +127,25 @@ bool probability(std::string_view word, double *p) {
 }
 
 // What a line held, for a message: quoted and cut, or "an empty line".
-std::string found(std::string_view text) {
-  if (text.empty()) return "found an empty line";
-  std::string shown = "found '";
-  shown.append(text.substr(0, kMaxShown));
-  if (text.size() > kMaxShown) shown += "...";
-  return shown + "'";
-}
+std::string found(std::string_view text) { return text.empty() ? "found an empty line" : "found " + in_quotes(text, kMaxShown); }
 
-std::string quoted(std::string_view word) {
-  std::string shown = "'";
-  shown.append(word.substr(0, kMaxShown));
-  if (word.size() > kMaxShown) shown += "...";
-  return shown + "'";
-}
+std::string quoted_word(std::string_view word) { return in_quotes(word, kMaxShown); }
 
 // The reading of one file: its lines, and the message for a fault on one of them.
 class RuleReader {
  public:
-  RuleReader(std::string_view name, std::string_view text) : name_(name), lines_(split_lines(text)) {}
+  // A byte-order mark before the text, as some editors write, is no part of it.
+  RuleReader(std::string_view name, std::string_view text)
+      : name_(name), lines_(text.substr(text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0)) {}
 
   std::string read(RuleFile *file) {
-    if (lines_.empty())
+    std::string_view first_line;
+    if (!lines_.get(0, &first_line))
       return fault(1, "the file is empty; expected lines 'n b', " + std::string(kLookLine) +
                           ", or a boundary file written by the program");
     // A boundary file begins with THETA alone on its line, a number with a point or an exponent; a first
     // line "n b" has two words and a look alone would be a whole number.
-    const std::vector<std::string_view> first = words_of(trimmed(lines_[0]));
+    const std::vector<std::string_view> first = words_of(trimmed(first_line));
     bool fractional = false;
     if (first.size() == 1 && decimal_syntax(first[0], &fractional) && fractional) return read_boundary(file);
     return read_looks(file);
@@ -146,14 +155,11 @@ class RuleReader {
   std::string fault(std::size_t line, const std::string &what) const {
     std::string message = "--evaluate " + std::string(name_) + ": line " + std::to_string(line) + ": " + what;
     // Control characters in the name or in a quoted word show as '?', so that the message stays one line.
-    for (char &c : message)
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    return message + "\n";
+    return one_line(message) + "\n";
   }
 
   // The fault every line is checked for first, whatever it should hold; "" when there is none.
-  std::string line_fault(std::size_t index) const {
-    const std::string_view line = lines_[index];
+  std::string line_fault(std::size_t index, std::string_view line) const {
     if (line.find('\0') != std::string_view::npos)
       return fault(index + 1, "a NUL byte; a rule file is plain text");
     if (line.size() > kMaxLineLength)
@@ -164,9 +170,10 @@ class RuleReader {
   std::string read_looks(RuleFile *file) {
     Rule rule;
     std::size_t last_line = 0;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-      if (std::string fault_text = line_fault(i); !fault_text.empty()) return fault_text;
-      std::string_view data = lines_[i].substr(0, lines_[i].find('#'));
+    std::size_t i = 0;
+    for (std::string_view line; lines_.get(i, &line); ++i) {
+      if (std::string fault_text = line_fault(i, line); !fault_text.empty()) return fault_text;
+      std::string_view data = line.substr(0, line.find('#'));
       data = trimmed(data);
       const std::vector<std::string_view> words = words_of(data);
       if (words.empty()) continue;
@@ -174,11 +181,11 @@ class RuleReader {
       long look = 0;
       long count = 0;
       if (!whole_number(words[0], &look) || look < 1 || look > kMaxStages)
-        return fault(i + 1, "the look " + quoted(words[0]) + " is not a whole number from 1 to " +
+        return fault(i + 1, "the look " + quoted_word(words[0]) + " is not a whole number from 1 to " +
                                 std::to_string(kMaxStages));
       if (!whole_number(words[1], &count) || count < 1)
         return fault(i + 1,
-                     "the stopping count " + quoted(words[1]) + " is not a whole number of at least 1");
+                     "the stopping count " + quoted_word(words[1]) + " is not a whole number of at least 1");
       if (!rule.looks.empty() && look <= rule.looks.back())
         return fault(i + 1, "look " + std::to_string(look) + " does not come after look " +
                                 std::to_string(rule.looks.back()) + " on line " + std::to_string(last_line) +
@@ -188,7 +195,7 @@ class RuleReader {
       last_line = i + 1;
     }
     if (rule.looks.empty())
-      return fault(lines_.size(), "no looks in the file; expected lines 'n b', " + std::string(kLookLine));
+      return fault(i, "no looks in the file; expected lines 'n b', " + std::string(kLookLine));
     rule.K = rule.looks.back();
     for (int &count : rule.counts) count = std::min(count, rule.K + 1);
     *file = RuleFile{};
@@ -199,32 +206,36 @@ class RuleReader {
   std::string read_boundary(RuleFile *file) {
     RuleFile result;
     result.boundary_format = true;
-    if (std::string fault_text = line_fault(0); !fault_text.empty()) return fault_text;
-    const std::string_view theta_text = trimmed(lines_[0]);
+    std::string_view line;
+    bool ended = false;
+    lines_.get(0, &line, &ended);
+    if (std::string fault_text = line_fault(0, line); !fault_text.empty()) return fault_text;
+    const std::string_view theta_text = trimmed(line);
     double theta = 0.0;
     if (!probability(theta_text, &theta))
       return fault(1, "expected THETA, the first line of a boundary file, a probability between 0 and 1; " +
                           found(theta_text));
     result.theta = theta;
 
-    if (lines_.size() < 2)
+    if (!ended || !lines_.get(1, &line, &ended))
       return fault(1, "expected K on line 2, as a boundary file goes on after THETA; the file ends here");
-    if (std::string fault_text = line_fault(1); !fault_text.empty()) return fault_text;
-    const std::string_view k_text = trimmed(lines_[1]);
+    if (std::string fault_text = line_fault(1, line); !fault_text.empty()) return fault_text;
+    const std::string_view k_text = trimmed(line);
     long K = 0;
     if (!whole_number(k_text, &K) || K < 1 || K > kMaxStages)
       return fault(2, "expected K, the number of stages of the boundary file, a whole number from 1 to " +
                           std::to_string(kMaxStages) + "; " + found(k_text));
+    if (!ended) return fault(2, "K is not ended by a line feed, so it may have lost digits: the file ends here");
     Rule &rule = result.rule;
     rule.K = static_cast<int>(K);
 
     for (int stage = 1; stage <= rule.K; ++stage) {
       const std::size_t index = static_cast<std::size_t>(stage) + 1;
-      if (index >= lines_.size())
+      if (!lines_.get(index, &line, &ended))
         return fault(2, "K is " + std::to_string(K) + " but the file ends after " +
-                            std::to_string(stage - 1) + " stage line" + (stage == 2 ? "" : "s"));
-      if (std::string fault_text = line_fault(index); !fault_text.empty()) return fault_text;
-      const std::string_view line = trimmed(lines_[index]);
+                            std::to_string(stage - 1) + " complete stage line" + (stage == 2 ? "" : "s"));
+      if (std::string fault_text = line_fault(index, line); !fault_text.empty()) return fault_text;
+      line = trimmed(line);
       const std::vector<std::string_view> words = words_of(line);
       long upper = 0;
       if (words.size() != 2 || words[0] != "-1" || !whole_number(words[1], &upper) || upper < 1)
@@ -232,6 +243,9 @@ class RuleReader {
                                     " as '-1 b', the lower bound -1 and the upper bound b, a whole number of "
                                     "at least 1; " +
                                     found(line));
+      if (!ended)
+        return fault(index + 1, "stage " + std::to_string(stage) + " is not ended by a line feed, so its count may "
+                                "have lost digits: a boundary file cut short is not read");
       // A count above K marks a stage that is not a look, except at K, which always is one.
       if (upper <= K || stage == rule.K) {
         rule.looks.push_back(stage);
@@ -239,13 +253,18 @@ class RuleReader {
       }
     }
 
-    // The free text after the stages; only a line "PHI = x" is read. A stage line right after the stages
-    // means that K is less than the stages the file holds.
+    // The closing lines after the stages: the program's line, a PHI line (when PHI is known) and the
+    // probability of stopping, each ended by its line feed; only a line "PHI = x" is read. A stage line right
+    // after the stages means that K is less than the stages the file holds.
     std::size_t phi_line = 0;
-    for (std::size_t i = static_cast<std::size_t>(K) + 2; i < lines_.size(); ++i) {
-      if (std::string fault_text = line_fault(i); !fault_text.empty()) return fault_text;
-      const std::string_view line = trimmed(lines_[i]);
+    bool closed = false;  // the line of the probability of stopping has been read whole
+    std::size_t i = static_cast<std::size_t>(K) + 2;
+    for (; ended && lines_.get(i, &line, &ended); ++i) {
+      if (std::string fault_text = line_fault(i, line); !fault_text.empty()) return fault_text;
+      line = trimmed(line);
+      if (!ended) break;  // a last line cut short is no closing line
       const std::vector<std::string_view> words = words_of(line);
+      closed = closed || line.rfind("pr(Hitting the upper boundary)", 0) == 0;
       long upper = 0;
       if (i == static_cast<std::size_t>(K) + 2 && words.size() == 2 && words[0] == "-1" &&
           whole_number(words[1], &upper))
@@ -261,16 +280,31 @@ class RuleReader {
       result.phi = phi;
       phi_line = i + 1;
     }
+    if (!closed)
+      return fault(ended ? i : i + 1, "the file ends before its closing line 'pr(Hitting the upper boundary) = "
+                                      "...': a boundary file cut short is not read");
     *file = std::move(result);
     return "";
   }
 
   std::string_view name_;
-  std::vector<std::string_view> lines_;
+  Lines lines_;
 };
 
 }  // namespace
 
-std::string read_rule_file(const std::string &name, const std::string &text, RuleFile *file) {
+std::string read_rule_file(std::string_view name, std::string_view text, RuleFile *file) {
   return RuleReader(name, text).read(file);
 }
+
+RuleFile parse_rule_file(std::string_view name, std::string_view text) {
+  RuleFile file;
+  std::string fault = read_rule_file(name, text, &file);
+  if (!fault.empty()) {
+    fault.pop_back();  // the line feed
+    throw Error("rule file", fault);
+  }
+  return file;
+}
+
+}  // namespace contmon

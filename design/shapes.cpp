@@ -7,21 +7,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <numbers>
 
-#include "bndry/bndry_internal.h"
+#include "core/text.h"
 #include "design/design_internal.h"
+#include "design/parse.h"
+
+namespace contmon {
 
 namespace {
-
-// The shortest text that reads back as x.
-std::string number_text(double x) {
-  char text[40];
-  for (int digits = 1; digits <= 17; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, x);
-    if (std::strtod(text, nullptr) == x) break;
-  }
-  return text;
-}
 
 // The continued fraction of I_x(a, b) * a / (x^a (1 - x)^b / B(a, b)), by the modified Lentz method. It
 // converges quickly for x < (a + 1) / (a + b + 2).
@@ -46,6 +40,56 @@ double beta_fraction(double a, double b, double x) {
     if (std::fabs(step - 1.0) < 1e-15) break;
   }
   return h;
+}
+
+// log(1 + t) - t for |t| <= 1/2, without the cancellation of the difference: with w = t / (2 + t),
+// log(1 + t) = 2 atanh(w) = 2 (w + w^3/3 + w^5/5 + ...) and t = 2w + t w, so the difference is
+// 2 w^3 (1/3 + w^2/5 + ...) - t w, whose series in w^2 <= 1/9 has converged after 20 terms.
+double log1p_minus(double t) {
+  const double w = t / (2.0 + t), w2 = w * w;
+  double sum = 0.0, power = 1.0;
+  for (int k = 0; k < 20; ++k, power *= w2) sum += power / (2 * k + 3);
+  return 2.0 * w * w2 * sum - t * w;
+}
+
+// lgamma(z) - ((z - 1/2) log z - z + log(2 pi) / 2), the remainder of Stirling's formula: from its asymptotic
+// series for z >= 10 (the first term left out is below 1e-15 there), else from lgamma, which is small there.
+double stirling_remainder(double z) {
+  const double half_log_2pi = 0.5 * std::log(2.0 * std::numbers::pi);
+  if (z < 10.0) return std::lgamma(z) - ((z - 0.5) * std::log(z) - z + half_log_2pi);
+  // 1/(12 z) - 1/(360 z^3) + 1/(1260 z^5) - 1/(1680 z^7) + 1/(1188 z^9) - 691/(360360 z^11)
+  const double r = 1.0 / z, r2 = r * r;
+  double sum = -691.0 / 360360;
+  for (double c : {1.0 / 1188, -1.0 / 1680, 1.0 / 1260, -1.0 / 360, 1.0 / 12}) sum = c + r2 * sum;
+  return r * sum;
+}
+
+// From this a + b on, log(x^a (1 - x)^b / B(a, b)) is taken around the mean a / (a + b) instead of from
+// lgamma: the lgamma of a and of a + b are each near a log a, and their difference loses about a + b
+// rounding steps (1e-9 of the tail at a = b = 1e6). Below it the direct form loses under 1e-12, and ordinary
+// priors keep their figures to the last bit.
+constexpr double kCentredFront = 1000.0;
+
+// log(x^a (1 - x)^b / B(a, b)) for a + b >= kCentredFront. With s = a + b and D = x s - a, exactly
+//   a log(x s / a) + b log((1 - x) s / b) + log(a^a b^b / (s^s B(a, b)))
+// = a g(D / a) + b g(-D / b) + (log(a b / s) - log(2 pi)) / 2 + r(s) - r(a) - r(b),
+// g(t) = log(1 + t) - t <= 0 and r the Stirling remainder: the linear parts a (D / a) and b (-D / b) cancel
+// exactly, and what is left has no large terms of opposite sign. D keeps its relative precision: the fused
+// product with the rounded s, corrected by the rounding of s.
+double centred_log_front(double a, double b, double x) {
+  const double s = a + b;
+  const double s_error = a >= b ? b - (s - a) : a - (s - b);  // a + b - s, exactly
+  const double D = std::fma(x, s, -a) + x * s_error;
+  const double u = D / a, v = -D / b;
+  // Far from the mean g is no difference of near numbers: a g(u) = a log(x s / a) - D from log x, which keeps
+  // the digits that 1 + u, near 0 when x is far below the mean, would lose (and u may overflow for a tiny a);
+  // the same for b.
+  const double a_part =
+      std::fabs(u) <= 0.5 ? a * log1p_minus(u) : a * (std::log(x) + std::log(s) - std::log(a)) - D;
+  const double b_part =
+      std::fabs(v) <= 0.5 ? b * log1p_minus(v) : b * (std::log1p(-x) + std::log(s) - std::log(b)) + D;
+  const double spread = 0.5 * (std::log(a) + std::log(b) - std::log(s) - std::log(2.0 * std::numbers::pi));
+  return a_part + b_part + spread + stirling_remainder(s) - stirling_remainder(a) - stirling_remainder(b);
 }
 
 // Keys that order the doubles: consecutive doubles have consecutive keys, and -0 and +0 share key 0.
@@ -96,8 +140,15 @@ double ceiling_threshold(double a, double w, double v) {
   return from_order_key(lo);
 }
 
+// log(x / d) for x, d > 0; from the two logarithms when x / d overflows, as it does for a theta below about
+// 1e-308 (the statistics of sprt and maxsprt would be infinite, and so the constant reported).
+double log_quotient(double x, double d) {
+  const double quotient = x / d;
+  return std::isinf(quotient) ? std::log(x) - std::log(d) : std::log(quotient);
+}
+
 // x log(x / d), 0 for x = 0.
-double x_log_ratio(double x, double d) { return x == 0.0 ? 0.0 : x * std::log(x / d); }
+double x_log_ratio(double x, double d) { return x == 0.0 ? 0.0 : x * log_quotient(x, d); }
 
 }  // namespace
 
@@ -115,7 +166,9 @@ double beta_upper_tail(double a, double b, double x) {
   if (!(x > 0.0)) return 1.0;
   if (!(x < 1.0)) return 0.0;
   const double log_front =
-      a * std::log(x) + b * std::log1p(-x) - (std::lgamma(a) + std::lgamma(b) - std::lgamma(a + b));
+      a + b >= kCentredFront
+          ? centred_log_front(a, b, x)
+          : a * std::log(x) + b * std::log1p(-x) - (std::lgamma(a) + std::lgamma(b) - std::lgamma(a + b));
   const double front = std::exp(log_front);
   if (x < (a + 1.0) / (a + b + 2.0)) return 1.0 - front * beta_fraction(a, b, x) / a;
   // P(X > x) = I_{1-x}(b, a), from the fraction that converges on this side.
@@ -152,22 +205,164 @@ double simplest_in(double lo, double hi) {
   return hi;
 }
 
-std::string shape_argument(const Shape &shape) {
-  switch (shape.kind) {
-    case ShapeKind::kPocock:
-      return "pocock";
-    case ShapeKind::kObf:
-      return "obf";
-    case ShapeKind::kWangTsiatis:
-      return std::string("wt:") + number_text(shape.delta);
-    case ShapeKind::kBayes:
-      return std::string("bayes:") + number_text(shape.prior_a) + "," + number_text(shape.prior_b);
-    case ShapeKind::kSprt:
-      return std::string("sprt:") + number_text(shape.p1);
-    case ShapeKind::kMaxSprt:
-      return "maxsprt";
+// ---- The shapes as the command line names them -------------------------------------------------------
+
+namespace {
+
+// The prior Beta(A, B) of bayes. The statistic after n events in n patients, P(p > theta) under
+// Beta(A + n, B), falls short of 1 by about B theta^(A + n) / (A + n); for a small B those of the first looks
+// come within the calibration's 1e-12 of 1 (or round to it), and the rules that stop on runs of events merge
+// with the rule that never stops (bayes:1,1e-10 with K = 40, THETA = 0.2, PHI = 0.1 never stopped, though
+// exact arithmetic gives a rule with PHI* = 0.04). From B = 1e-3 on the rules agree with exact arithmetic for
+// PHI down to about 1e-4 (about 1e-10 for B = 1). A needs no such bound: the statistic at 0 events decides no
+// count, every count being at least 1. Both at most 1e4: beyond, the continued fraction for a prior with one
+// small and one large parameter loses precision in proportion to their ratio (some 1e-11 of the tail at 1e6,
+// 1e-13 at 1e4).
+constexpr double kLeastPriorB = 1e-3, kMostPrior = 1e4;
+
+bool valid_prior(const double v[]) {
+  return v[0] > 0.0 && v[0] <= kMostPrior && v[1] >= kLeastPriorB && v[1] <= kMostPrior;
+}
+
+// The least distance of P1 above theta for sprt. The statistic is y E - (n - y) F, E = log(P1 / theta) and
+// F = log((1 - theta) / (1 - P1)), and the calibration takes statistics within 1e-12 of each other for one.
+// As P1 approaches theta, with e = E + F = logit(P1) - logit(theta), the statistic tends to e (y - n theta):
+// two counts with the same y - n theta (THETA = 0.2: y, and y + 1 five looks later) are then told apart only
+// by about e^2 / 4 or more. e >= 1e-4 keeps them at least 2.5e-9 apart; at e = 1e-6 the calibration already
+// chose other rules than exact arithmetic, and at e = 1e-12 none that stops. For theta near 0 (or 1), F (or
+// E), the change from one look to the next at the same count, vanishes even when e does not: each of E and F
+// must be at least 1e-10 (THETA = 1e-9 with F = 1e-12 chose other rules; 3e-12 was still right).
+constexpr double kSprtLeastLogOdds = 1e-4, kSprtLeastStep = 1e-10;
+
+// The least P1 - theta that sprt accepts: the largest of the distances at which e, E and F reach their
+// bounds.
+double sprt_least_distance(double theta) {
+  const double odds = std::expm1(kSprtLeastLogOdds);
+  return std::max({theta * (1.0 - theta) * odds / (1.0 + theta * odds), theta * std::expm1(kSprtLeastStep),
+                   -(1.0 - theta) * std::expm1(-kSprtLeastStep)});
+}
+
+// One shape: its name and parameters as --shape writes them, the range each parameter must lie in, and the
+// message that says how to write it.
+struct ShapeSpec {
+  ShapeKind kind;
+  const char *name;
+  int parameters;                     // numbers after "name:", separated by commas
+  double Shape::*fields[2];           // where they go
+  const char *keys[2];                // their names in the JSON
+  bool (*valid)(const double values[]);
+  const char *form;                   // how to write it, for a message
+};
+
+constexpr ShapeSpec kShapes[] = {
+    {ShapeKind::kPocock, "pocock", 0, {}, {}, nullptr, "pocock takes no parameters"},
+    {ShapeKind::kObf, "obf", 0, {}, {}, nullptr, "obf takes no parameters"},
+    {ShapeKind::kWangTsiatis, "wt", 1, {&Shape::delta}, {"delta"},
+     [](const double v[]) { return v[0] >= 0.0 && v[0] <= 0.5; },
+     "write wt:DELTA with DELTA from 0 to 0.5, as wt:0.25"},
+    {ShapeKind::kBayes, "bayes", 2, {&Shape::prior_a, &Shape::prior_b}, {"a", "b"},
+     valid_prior,
+     "write bayes:A,B with the prior Beta(A, B), A above 0 and B from 0.001, both at most 1e4, as bayes:1,1"},
+    {ShapeKind::kSprt, "sprt", 1, {&Shape::p1}, {"p1"}, [](const double v[]) { return v[0] > 0.0 && v[0] < 1.0; },
+     "write sprt:P1 with P1 the unacceptable event probability, above THETA and below 1, as sprt:0.4"},
+    {ShapeKind::kMaxSprt, "maxsprt", 0, {}, {}, nullptr, "maxsprt takes no parameters"},
+};
+
+const ShapeSpec &spec_of(ShapeKind kind) {
+  for (const ShapeSpec &spec : kShapes)
+    if (spec.kind == kind) return spec;
+  return kShapes[0];
+}
+
+// The parameters after "name:", split at commas; false when there are not exactly `count` numbers.
+bool read_parameters(std::string_view text, int count, double values[]) {
+  std::size_t start = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::size_t comma = text.find(',', start);
+    const bool last = i + 1 == count;
+    if (last != (comma == std::string_view::npos)) return false;
+    if (!read_decimal(text.substr(start, last ? std::string_view::npos : comma - start), &values[i])) return false;
+    start = comma + 1;
   }
+  return true;
+}
+
+}  // namespace
+
+std::string read_shape(std::string_view text, Shape *shape) {
+  const std::string prefix = "invalid --shape " + in_quotes(text) + ": ";
+  const std::size_t colon = text.find(':');
+  const std::string_view name = text.substr(0, colon);
+  for (const ShapeSpec &spec : kShapes) {
+    if (name != spec.name) continue;
+    double values[2] = {0.0, 0.0};
+    const bool has_parameters = colon != std::string_view::npos;
+    if (spec.parameters == 0 ? has_parameters
+                             : !has_parameters || !read_parameters(text.substr(colon + 1), spec.parameters, values) ||
+                                   !spec.valid(values))
+      return prefix + spec.form;
+    Shape result;
+    result.kind = spec.kind;
+    for (int i = 0; i < spec.parameters; ++i) result.*spec.fields[i] = values[i];
+    *shape = result;
+    return "";
+  }
+  std::string names;
+  for (const ShapeSpec &spec : kShapes) {
+    if (!names.empty()) names += &spec == &kShapes[std::size(kShapes) - 1] ? " or " : ", ";
+    names += spec.name;
+    if (spec.kind == ShapeKind::kWangTsiatis) names += ":DELTA";
+    if (spec.kind == ShapeKind::kBayes) names += ":A,B";
+    if (spec.kind == ShapeKind::kSprt) names += ":P1";
+  }
+  return prefix + "the shapes are " + names;
+}
+
+std::string shape_fault(const Shape &shape, double theta) {
+  const ShapeSpec &spec = spec_of(shape.kind);
+  double values[2] = {0.0, 0.0};
+  for (int i = 0; i < spec.parameters; ++i) values[i] = shape.*spec.fields[i];
+  if (spec.parameters > 0 && !spec.valid(values))
+    return "invalid --shape " + in_quotes(shape_argument(shape)) + ": " + spec.form;
+  if (shape.kind != ShapeKind::kSprt) return "";
+  const std::string head =
+      "--shape sprt:" + shortest(shape.p1) + ": P1 must be above THETA = " + shortest(theta);
+  if (!(shape.p1 > theta))
+    return head + ": it is the unacceptable event probability the test tells from THETA";
+  // The distance named is a short number just above the least, so that THETA plus it is accepted.
+  const double least = sprt_least_distance(theta);
+  if (shape.p1 - theta < least)
+    return head + " by at least " + shortest(simplest_in(least * (1.0 + 1e-5), least * 1.01)) +
+           ": nearer, each patient moves the log likelihood ratio so little that rounding merges distinct"
+           " stopping rules";
   return "";
+}
+
+Shape parse_shape(std::string_view text) {
+  Shape shape;
+  const std::string fault = read_shape(text, &shape);
+  if (!fault.empty()) throw Error("shape", fault);
+  return shape;
+}
+
+std::string shape_name(const Shape &shape) { return spec_of(shape.kind).name; }
+
+std::vector<std::pair<std::string, double>> shape_parameters(const Shape &shape) {
+  const ShapeSpec &spec = spec_of(shape.kind);
+  std::vector<std::pair<std::string, double>> parameters;
+  for (int i = 0; i < spec.parameters; ++i) parameters.emplace_back(spec.keys[i], shape.*spec.fields[i]);
+  return parameters;
+}
+
+std::string shape_argument(const Shape &shape) {
+  std::string text = shape_name(shape);
+  const char *separator = ":";
+  for (const auto &[key, value] : shape_parameters(shape)) {
+    text += separator;
+    text += shortest(value);
+    separator = ",";
+  }
+  return text;
 }
 
 std::string shape_words(const Shape &shape) {
@@ -177,12 +372,12 @@ std::string shape_words(const Shape &shape) {
     case ShapeKind::kObf:
       return "O'Brien-Fleming boundary";
     case ShapeKind::kWangTsiatis:
-      return std::string("Wang-Tsiatis boundary with DELTA = ") + number_text(shape.delta);
+      return "Wang-Tsiatis boundary with DELTA = " + shortest(shape.delta);
     case ShapeKind::kBayes:
-      return std::string("Bayesian posterior boundary with prior Beta(") + number_text(shape.prior_a) + ", " +
-             number_text(shape.prior_b) + ")";
+      return "Bayesian posterior boundary with prior Beta(" + shortest(shape.prior_a) + ", " +
+             shortest(shape.prior_b) + ")";
     case ShapeKind::kSprt:
-      return std::string("SPRT boundary against P1 = ") + number_text(shape.p1);
+      return "SPRT boundary against P1 = " + shortest(shape.p1);
     case ShapeKind::kMaxSprt:
       return "maximised SPRT boundary";
   }
@@ -231,7 +426,7 @@ ShapeTable::ShapeTable(const Design &design)
   const Shape &shape = design.shape;
   const double theta = theta_;
   if (pocock_) {
-    init_bin(bin_prob, bin_surv, theta, kMaxStages);
+    tables_ = std::make_unique<BinomialTables>(theta);
     return;
   }
   for (int n : looks_) {
@@ -251,7 +446,7 @@ ShapeTable::ShapeTable(const Design &design)
       if (shape.kind == ShapeKind::kBayes) {
         value = beta_upper_tail(shape.prior_a + y, shape.prior_b + (n - y), theta);
       } else if (shape.kind == ShapeKind::kSprt) {
-        value = y * std::log(shape.p1 / theta) + (n - y) * std::log((1.0 - shape.p1) / (1.0 - theta));
+        value = y * log_quotient(shape.p1, theta) + (n - y) * std::log((1.0 - shape.p1) / (1.0 - theta));
       } else if (y >= n * theta) {  // maxsprt stops only at or above the expected count
         value = x_log_ratio(y, n * theta) + x_log_ratio(n - y, n * (1.0 - theta));
       }
@@ -263,11 +458,11 @@ ShapeTable::ShapeTable(const Design &design)
 int ShapeTable::raw_count(int look, double c) const {
   const int n = looks_[static_cast<std::size_t>(look)];
   if (pocock_) {
-    // As GetPointwiseBndry: one more than the largest count whose tail exceeds the level.
+    // One more than the largest count whose tail exceeds the level.
     if (c >= 1.0) return 0;
     if (!(c > 0.0)) return K_ + 1;  // a level of 0 never stops
     int j = n;
-    while (c >= bin_surv[n][j]) --j;
+    while (c >= tables_->surv(n, j)) --j;
     return j + 1;
   }
   if (ceiling_) {
@@ -283,7 +478,6 @@ int ShapeTable::raw_count(int look, double c) const {
 }
 
 std::vector<int> ShapeTable::counts(double c) const {
-  if (pocock_) init_bin(bin_prob, bin_surv, theta_, kMaxStages);  // the tables may have been refilled
   std::vector<int> result(looks_.size());
   for (std::size_t i = 0; i < looks_.size(); ++i)
     result[i] = std::min(std::max(raw_count(static_cast<int>(i), c), floor_), K_ + 1);
@@ -291,14 +485,13 @@ std::vector<int> ShapeTable::counts(double c) const {
 }
 
 std::vector<double> ShapeTable::thresholds() const {
-  if (pocock_) init_bin(bin_prob, bin_surv, theta_, kMaxStages);
   std::vector<double> result;
   for (std::size_t i = 0; i < looks_.size(); ++i) {
     const int n = looks_[i];
     // The count is at least y exactly when the key exceeds the threshold for y; y runs over M + 1 .. n + 1.
     if (pocock_) {
       // Count >= j + 1 while the level is below the tail at j.
-      for (int j = floor_; j <= n; ++j) result.push_back(-bin_surv[n][j]);
+      for (int j = floor_; j <= n; ++j) result.push_back(-tables_->surv(n, j));
     } else if (ceiling_) {
       for (int y = floor_ + 1; y <= n + 1; ++y) result.push_back(ceiling_threshold(a_[i], w_[i], y - 1.0));
     } else {
@@ -313,3 +506,5 @@ std::vector<double> ShapeTable::thresholds() const {
   }
   return result;
 }
+
+}  // namespace contmon
