@@ -6,6 +6,8 @@
 
 #include "outputs/outputs_internal.h"
 
+namespace contmon {
+
 std::vector<DecisionRow> decision_table(const Rule &rule) {
   // A look where no stop is possible ends a run instead of being passed over. The counts of a shape rise no
   // faster than the looks, so such looks come only before the first look that can stop and the first row
@@ -51,7 +53,7 @@ std::string checking_words(const Rule &rule) {
 }
 
 // "; when the true event probability is THETA = 0.3, the probability of stopping is 0.047 (and ...)".
-std::string probability_clause(const RunResult &result) {
+std::string probability_clause(const Report &result) {
   const auto in_table = [&](const std::optional<std::size_t> &row) {
     return row.has_value() && *row < result.oc.size();
   };
@@ -72,7 +74,7 @@ std::string probability_clause(const RunResult &result) {
 
 }  // namespace
 
-std::string decision_sentence(const RunResult &result) {
+std::string decision_sentence(const Report &result) {
   const Rule &rule = result.calibration.rule;
   const std::vector<DecisionRow> rows = decision_table(rule);
   if (rows.empty()) {
@@ -87,3 +89,5 @@ std::string decision_sentence(const RunResult &result) {
   }
   return sentence + " (" + checking_words(rule) + ")" + probability_clause(result) + ".";
 }
+
+}  // namespace contmon

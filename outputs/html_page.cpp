@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "outputs/markup.h"
-#include "outputs/outputs.h"
+#include "outputs/outputs_internal.h"
+
+namespace contmon {
 
 namespace {
 
@@ -52,19 +54,6 @@ std::string grouped(long long n) {
   return out;
 }
 
-// The decimals (2 to 9) that show every rate: 2 for hundredths, 3 for 0.125, ... as the text report does.
-int table_rate_decimals(const std::vector<OcRow> &rows) {
-  int decimals = 2;
-  for (const OcRow &row : rows) {
-    while (decimals < 9) {
-      const double scaled = row.rate * std::pow(10.0, decimals);
-      if (std::fabs(scaled - std::round(scaled)) < 1e-6) break;
-      ++decimals;
-    }
-  }
-  return decimals;
-}
-
 // The looks in words: every patient, every d patients, or the list.
 std::string looks_words(const std::vector<int> &looks, bool every_patient) {
   if (every_patient)
@@ -96,13 +85,13 @@ std::string facts_table(const std::vector<Fact> &facts) {
   return html + "</tbody></table>\n";
 }
 
-std::vector<Fact> design_facts(const RunResult &r) {
+std::vector<Fact> design_facts(const Report &r) {
   const Design &d = r.design;
   std::vector<Fact> facts;
   facts.push_back({"Maximum sample size K", std::to_string(d.K)});
   if (r.has_theta)
-    facts.push_back({"Acceptable event probability \u03b8 (THETA)", markup::shortest(d.theta)});
-  if (r.has_phi) facts.push_back({"Largest acceptable P(stop) at \u03b8 (PHI)", markup::shortest(d.phi)});
+    facts.push_back({"Acceptable event probability \u03b8 (THETA)", shortest(d.theta)});
+  if (r.has_phi) facts.push_back({"Largest acceptable P(stop) at \u03b8 (PHI)", shortest(d.phi)});
   if (r.evaluated) {
     facts.push_back({"Rule", "read from " + esc(r.rule_file)});
   } else {
@@ -111,11 +100,11 @@ std::vector<Fact> design_facts(const RunResult &r) {
   }
   facts.push_back({"Looks", esc(looks_words(design_looks(d), d.looks.empty()))});
   facts.push_back({"Minimum events to stop", std::to_string(d.min_events)});
-  if (r.alternative) facts.push_back({"Alternative P1", markup::shortest(*r.alternative)});
+  if (r.alternative) facts.push_back({"Alternative P1", shortest(*r.alternative)});
   return facts;
 }
 
-std::vector<Fact> result_facts(const RunResult &r) {
+std::vector<Fact> result_facts(const Report &r) {
   const Calibration &c = r.calibration;
   const bool pocock = r.design.shape.kind == ShapeKind::kPocock;
   const std::string name = pocock ? "ALPHA" : "c";
@@ -124,22 +113,22 @@ std::vector<Fact> result_facts(const RunResult &r) {
     if (c.never_stops)
       facts.push_back({"Note", "no rule that stops keeps P(stop) at \u03b8 at or below PHI"});
     // Another shape's constant in full, so that typed back it gives the rule shown.
-    const auto constant = [&](double x) { return pocock ? markup::general(x) : markup::shortest(x); };
+    const auto constant = [&](double x) { return pocock ? general(x) : shortest(x); };
     facts.push_back({pocock ? "Pointwise level ALPHA" : "Constant c", constant(c.constant)});
-    facts.push_back({"PHI* = P(stop) at \u03b8", markup::general(c.phi_star)});
+    facts.push_back({"PHI* = P(stop) at \u03b8", general(c.phi_star)});
     facts.push_back(
         {"Next candidate", c.has_neighbour
                                ? esc(name + " = " + constant(c.neighbour_constant) +
-                                     ", PHI* = " + markup::general(c.neighbour_phi_star) + " (above PHI)")
+                                     ", PHI* = " + general(c.neighbour_phi_star) + " (above PHI)")
                                : "none: no candidate stops more often"});
-    facts.push_back({"Candidate constants", std::to_string(c.candidates)});
+    facts.push_back({"Distinct rules the shape gives (searched)", std::to_string(c.candidates)});
   } else if (r.theta_row && *r.theta_row < r.oc.size()) {
-    facts.push_back({"P(stop) at \u03b8", markup::fixed(r.oc[*r.theta_row].p_stop, 4)});
+    facts.push_back({"P(stop) at \u03b8", fixed(r.oc[*r.theta_row].p_stop, 4)});
   }
   if (r.alternative && r.alternative_row && *r.alternative_row < r.oc.size()) {
     const OcRow &row = r.oc[*r.alternative_row];
-    facts.push_back({"P(stop) at P1 (power)", markup::fixed(row.p_stop, 4)});
-    facts.push_back({"E[N] at P1", markup::fixed(row.mean_n, 2)});
+    facts.push_back({"P(stop) at P1 (power)", fixed(row.p_stop, 4)});
+    facts.push_back({"E[N] at P1", fixed(row.mean_n, 2)});
   }
   if (!r.boundary_file.empty())
     facts.push_back({"Boundary file", (r.boundary_file_failed ? "could not be written to " : "written to ") +
@@ -162,25 +151,27 @@ std::string decision_html(const Rule &rule) {
   return html + "</tbody>\n</table>\n";
 }
 
-std::string oc_html(const RunResult &r) {
+std::string oc_html(const Report &r) {
   const bool simulated = !r.exact;
   std::string html = "<table class=\"oc\">\n<thead><tr><th>Event probability</th><th>P(stop)</th>";
   if (simulated) html += "<th>SE</th>";
   html += "<th>P(stop before K)</th><th>E[N]</th>";
   if (simulated) html += "<th>SE</th>";
   html += "<th>SD[N]</th><th>E[Y]</th><th>SD[Y]</th><th>E[Y/N]</th><th>SD[Y/N]</th></tr></thead>\n<tbody>\n";
-  const int decimals = table_rate_decimals(r.oc);
+  std::vector<double> rates;
+  for (const OcRow &row : r.oc) rates.push_back(row.rate);
+  const int decimals = rate_decimals(rates);
   for (std::size_t i = 0; i < r.oc.size(); ++i) {
     const OcRow &row = r.oc[i];
     const bool marked = (r.theta_row && *r.theta_row == i) || (r.alternative_row && *r.alternative_row == i);
     html += marked ? "<tr class=\"marked\">" : "<tr>";
-    auto cell = [&](double value, int places) { html += "<td>" + markup::fixed(value, places) + "</td>"; };
+    auto cell = [&](double value, int places) { html += "<td>" + fixed(value, places) + "</td>"; };
     cell(row.rate, decimals);
     cell(row.p_stop, 4);
-    if (simulated) cell(row.se_p_stop, 4);
+    if (simulated) html += "<td>" + standard_error_text(row.se_p_stop, 4) + "</td>";
     cell(row.p_stop_before_last, 4);
     cell(row.mean_n, 2);
-    if (simulated) cell(row.se_mean_n, 3);
+    if (simulated) html += "<td>" + standard_error_text(row.se_mean_n, 3) + "</td>";
     cell(row.sd_n, 2);
     cell(row.mean_y, 2);
     cell(row.sd_y, 2);
@@ -193,7 +184,7 @@ std::string oc_html(const RunResult &r) {
 
 }  // namespace
 
-std::string html_page(const RunResult &result) {
+std::string to_html(const Report &result) {
   const std::string title = result.program + " " + result.version + ": stopping boundary report";
   std::string method = result.exact ? "exact calculation"
                                     : "simulation, " + grouped(result.trials) + " trials per figure, seed " +
@@ -205,7 +196,7 @@ std::string html_page(const RunResult &result) {
   html += "<p class=\"meta\">" + esc(result.date) + " \u00b7 Method: " + esc(method) + "</p>\n";
   html += "<p class=\"sentence\">" + esc(decision_sentence(result)) + "</p>\n";
 
-  const std::string svg = svg_picture(result);
+  const std::string svg = to_svg(result);
   const std::size_t svg_start = svg.find("<svg");
   html += "<figure>\n" + svg.substr(svg_start == std::string::npos ? 0 : svg_start);
   html +=
@@ -228,3 +219,5 @@ std::string html_page(const RunResult &result) {
   html += ".</p>\n</section>\n</body>\n</html>\n";
   return html;
 }
+
+}  // namespace contmon

@@ -10,6 +10,8 @@
 
 #include "outputs/outputs_internal.h"
 
+namespace contmon {
+
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -21,28 +23,13 @@ Json optional_value(bool known, T value) {
   return known ? Json(value) : Json(nullptr);
 }
 
-Json shape_parameters(const Shape &shape) {
+Json parameters_of(const Shape &shape) {
   Json parameters = Json::object();
-  switch (shape.kind) {
-    case ShapeKind::kWangTsiatis:
-      parameters["delta"] = number(shape.delta);
-      break;
-    case ShapeKind::kBayes:
-      parameters["a"] = number(shape.prior_a);
-      parameters["b"] = number(shape.prior_b);
-      break;
-    case ShapeKind::kSprt:
-      parameters["p1"] = number(shape.p1);
-      break;
-    case ShapeKind::kPocock:
-    case ShapeKind::kObf:
-    case ShapeKind::kMaxSprt:
-      break;
-  }
+  for (const auto &[key, value] : shape_parameters(shape)) parameters[key] = number(value);
   return parameters;
 }
 
-Json inputs(const RunResult &result) {
+Json inputs(const Report &result) {
   const Design &design = result.design;
   Json in;
   in["K"] = design.K;
@@ -50,7 +37,7 @@ Json inputs(const RunResult &result) {
   in["phi"] = result.has_phi ? number(design.phi) : Json(nullptr);
   in["alternative"] = result.alternative ? number(*result.alternative) : Json(nullptr);
   in["shape"] = result.evaluated ? Json(nullptr) : Json(shape_name(design.shape));
-  in["shape_parameters"] = result.evaluated ? Json(nullptr) : shape_parameters(design.shape);
+  in["shape_parameters"] = result.evaluated ? Json(nullptr) : parameters_of(design.shape);
   in["looks"] = design_looks(design);
   in["min_events"] = design.min_events;
   Json rates = Json::array();
@@ -77,11 +64,11 @@ Json oc_row(const OcRow &row, bool simulated) {
   return figures;
 }
 
-Json row_index(const RunResult &result, const std::optional<std::size_t> &row) {
+Json row_index(const Report &result, const std::optional<std::size_t> &row) {
   return row.has_value() && *row < result.oc.size() ? Json(*row) : Json(nullptr);
 }
 
-Json document(const RunResult &result) {
+Json document(const Report &result) {
   const Calibration &calibration = result.calibration;
   const bool searched = !result.evaluated;
   Json doc;
@@ -92,8 +79,9 @@ Json document(const RunResult &result) {
     doc["trials"] = result.trials;
     doc["seed"] = result.seed;
   }
-  doc["date"] = result.date;
+  doc["date"] = result.timestamp;
   doc["inputs"] = inputs(result);
+  doc["design"] = result.evaluated ? Json(nullptr) : Json(design_arguments(result.design));
   doc["evaluated"] = result.evaluated;
   if (result.evaluated) doc["rule_file"] = result.rule_file;
   doc["constant"] = searched ? number(calibration.constant) : Json(nullptr);
@@ -130,29 +118,30 @@ Json document(const RunResult &result) {
   return doc;
 }
 
-// A figure for CSV: 17 significant digits, which read back exactly; empty when it is not a number.
-std::string csv_number(double x) { return std::isfinite(x) ? format_string("%.17g", x) : ""; }
+// A figure for CSV: the shortest decimal that reads back exactly; empty when it is not a number.
+std::string csv_number(double x) { return std::isfinite(x) ? shortest(x) : ""; }
 
 }  // namespace
 
-void write_json(std::FILE *out, const RunResult &result) {
+std::string to_json(const Report &result) {
   // Names from the command line need not be UTF-8: invalid bytes become U+FFFD rather than an exception.
-  const std::string text = document(result).dump(2, ' ', false, Json::error_handler_t::replace);
-  std::fputs(text.c_str(), out);
-  std::fputc('\n', out);
+  return document(result).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-void write_csv(std::FILE *out, const RunResult &result) {
+std::string to_csv(const Report &result) {
   const bool simulated = !result.exact;
-  std::fputs("rate,p_stop,p_stop_before_last,mean_n,sd_n,mean_y,sd_y,mean_proportion,sd_proportion", out);
-  std::fputs(simulated ? ",se_p_stop,se_mean_n\n" : "\n", out);
+  std::string text = "rate,p_stop,p_stop_before_last,mean_n,sd_n,mean_y,sd_y,mean_proportion,sd_proportion";
+  text += simulated ? ",se_p_stop,se_mean_n\n" : "\n";
   for (const OcRow &row : result.oc) {
     std::vector<double> figures = {row.rate,   row.p_stop, row.p_stop_before_last, row.mean_n,       row.sd_n,
                                    row.mean_y, row.sd_y,   row.mean_proportion,    row.sd_proportion};
     if (simulated) figures.insert(figures.end(), {row.se_p_stop, row.se_mean_n});
     for (std::size_t i = 0; i < figures.size(); ++i) {
-      std::fputs(csv_number(figures[i]).c_str(), out);
-      std::fputc(i + 1 < figures.size() ? ',' : '\n', out);
+      text += csv_number(figures[i]);
+      text += i + 1 < figures.size() ? ',' : '\n';
     }
   }
+  return text;
 }
+
+}  // namespace contmon

@@ -1,14 +1,13 @@
-// Routines shared by the writers of the outputs module, exposed for its tests.
+// Routines shared by the writers, exposed for their tests.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "outputs/outputs.h"
+#include "contmon/writers.h"
+#include "core/text.h"
 
-/// printf into a string.
-std::string format_string(const char *format, ...) __attribute__((format(printf, 1, 2)));
+namespace contmon {
 
 /// Whether looks are 1..K, a look after every patient.
 bool every_patient(const std::vector<int> &looks, int K);
@@ -19,9 +18,6 @@ std::string look_list(const std::vector<int> &looks);
 /// The schedule for the design line: "a look after every patient", "looks at patients 5, 10, ..., 30".
 std::string looks_phrase(const std::vector<int> &looks, int K);
 
-/// The shape's name as --shape writes it, without its parameters: "wt", "bayes", ...
-std::string shape_name(const Shape &shape);
-
 /// A probability in a sentence: three decimals, or from 0.001 down (0.999 up) two significant digits of it
 /// (of its distance from 1).
 std::string probability_words(double p);
@@ -30,14 +26,11 @@ std::string probability_words(double p);
 /// each ending in "\n".
 std::string wrap_text(const std::string &text, std::size_t width);
 
-/// The text report.
-void write_text(std::FILE *out, const RunResult &result);
+/// A standard error with `decimals` decimals; one that would show as zero although it is not shows as
+/// "< 0.000005" (for 5 decimals) instead.
+std::string standard_error_text(double value, int decimals);
 
-/// The Markdown report.
-void write_markdown(std::FILE *out, const RunResult &result);
+/// The text report, body and ending.
+std::string to_text(const Report &report);
 
-/// The JSON document, indented by 2, ending in a line feed.
-void write_json(std::FILE *out, const RunResult &result);
-
-/// The operating-characteristics table as CSV with a header row.
-void write_csv(std::FILE *out, const RunResult &result);
+}  // namespace contmon

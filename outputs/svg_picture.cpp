@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "outputs/markup.h"
-#include "outputs/outputs.h"
+#include "outputs/outputs_internal.h"
+
+namespace contmon {
 
 namespace {
 
@@ -24,7 +26,7 @@ constexpr const char *kStopColour = "#b03a2e";
 constexpr const char *kSampleColour = "#1d7a55";
 constexpr const char *kGridColour = "#e6e6e6";
 
-std::string num(double value) { return markup::fixed(value, 2); }
+std::string num(double value) { return fixed(value, 2); }
 
 // A plot area on the page and the data ranges it shows.
 struct Frame {
@@ -120,7 +122,7 @@ void legend(std::string &svg, double x, double y, const std::vector<LegendEntry>
   }
 }
 
-void boundary_panel(std::string &svg, const RunResult &result) {
+void boundary_panel(std::string &svg, const Report &result) {
   const Rule &rule = result.calibration.rule;
   const int K = std::max(1, rule.K > 0 ? rule.K : result.design.K);
   const std::size_t m = std::min(rule.looks.size(), rule.counts.size());
@@ -211,10 +213,10 @@ std::string polyline(const Frame &f, const std::vector<std::pair<double, double>
   return "<polyline class=\"" + cls + "\" points=\"" + d + "\" fill=\"none\" " + style + "/>\n";
 }
 
-void oc_panel(std::string &svg, const RunResult &result) {
+void oc_panel(std::string &svg, const Report &result) {
   const Frame f = panel_frame(1, 1.0, 1.0);
   std::vector<std::pair<double, std::string>> ticks;
-  for (int i = 0; i <= 5; ++i) ticks.emplace_back(i / 5.0, markup::shortest(i / 5.0));
+  for (int i = 0; i <= 5; ++i) ticks.emplace_back(i / 5.0, shortest(i / 5.0));
   axes(svg, f, ticks, ticks, "Operating characteristics", "True event probability", "P(stop), E[N] / K");
 
   // The design's rates: dotted vertical lines labelled above the frame, the labels pushed apart when close.
@@ -224,9 +226,9 @@ void oc_panel(std::string &svg, const RunResult &result) {
   };
   std::vector<Marker> markers;
   if (result.has_theta)
-    markers.push_back({result.design.theta, "\u03b8 = " + markup::shortest(result.design.theta)});
+    markers.push_back({result.design.theta, "\u03b8 = " + shortest(result.design.theta)});
   if (result.alternative)
-    markers.push_back({*result.alternative, "P1 = " + markup::shortest(*result.alternative)});
+    markers.push_back({*result.alternative, "P1 = " + shortest(*result.alternative)});
   const bool close = markers.size() == 2 && std::fabs(f.px(markers[0].rate) - f.px(markers[1].rate)) < 70;
   for (std::size_t i = 0; i < markers.size(); ++i) {
     const double rate = markers[i].rate;
@@ -269,7 +271,7 @@ void oc_panel(std::string &svg, const RunResult &result) {
 
 }  // namespace
 
-std::string svg_picture(const RunResult &result) {
+std::string to_svg(const Report &result) {
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(kWidth) + "\" height=\"" +
          std::to_string(kHeight) + "\" viewBox=\"0 0 " + std::to_string(kWidth) + " " +
@@ -281,3 +283,5 @@ std::string svg_picture(const RunResult &result) {
   svg += "</svg>\n";
   return svg;
 }
+
+}  // namespace contmon

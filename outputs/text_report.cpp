@@ -2,13 +2,13 @@
 // decision table, the sentence and the wider table) and as Markdown, and the
 // choice of writer by format.
 #include <algorithm>
-#include <charconv>
-#include <cstdio>
+#include <cmath>
 #include <string>
 #include <vector>
 
-#include "driver/driver.h"
 #include "outputs/outputs_internal.h"
+
+namespace contmon {
 
 namespace {
 
@@ -29,16 +29,16 @@ Item figure(std::string label, std::string value, std::string meaning = "", std:
   return Item{true, std::move(label), std::move(value), std::move(meaning), std::move(separator)};
 }
 
-bool valid_row(const RunResult &result, const std::optional<std::size_t> &row) {
+bool valid_row(const Report &result, const std::optional<std::size_t> &row) {
   return row.has_value() && *row < result.oc.size();
 }
 
-std::string method_words(const RunResult &result) {
+std::string method_words(const Report &result) {
   if (result.exact) return "exact calculation";
   return format_string("simulation of %lld trials per figure, generator seed %d", result.trials, result.seed);
 }
 
-std::string design_words(const RunResult &result) {
+std::string design_words(const Report &result) {
   const Design &design = result.design;
   const std::string looks = looks_phrase(design_looks(design), design.K);
   if (result.evaluated) return looks;
@@ -49,13 +49,9 @@ std::string design_words(const RunResult &result) {
 
 // The shortest decimal that reads back as x: the constants of shapes are chosen short where they can be,
 // and must reproduce their rule when typed back.
-std::string constant_text(double x) {
-  char text[40];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, x);
-  return error == std::errc() ? std::string(text, end) : format_string("%.17g", x);
-}
+std::string constant_text(double x) { return shortest(x); }
 
-std::vector<Item> result_items(const RunResult &result) {
+std::vector<Item> result_items(const Report &result) {
   const Calibration &calibration = result.calibration;
   std::vector<Item> items;
   items.push_back(statement(std::string("Method: ") + method_words(result)));
@@ -109,10 +105,11 @@ struct Column {
   const char *header;
   double OcRow::*field;
   int decimals;
-  int width;  ///< in the text table
+  int width;                    ///< in the text table
+  bool shows_small = false;     ///< a positive figure that rounds to zero shows as "< 0.000005"
 };
 
-std::vector<Column> oc_columns(const RunResult &result) {
+std::vector<Column> oc_columns(const Report &result) {
   std::vector<Column> columns = {
       {"P(stop)", &OcRow::p_stop, 3, 9},
       {"P(early)", &OcRow::p_stop_before_last, 3, 9},
@@ -124,23 +121,32 @@ std::vector<Column> oc_columns(const RunResult &result) {
       {"SD[Y/N]", &OcRow::sd_proportion, 2, 9},
   };
   if (!result.exact) {
-    columns.push_back({"SE[P]", &OcRow::se_p_stop, 5, 10});
-    columns.push_back({"SE[E[N]]", &OcRow::se_mean_n, 4, 10});
+    columns.push_back({"SE[P]", &OcRow::se_p_stop, 5, 11, true});
+    columns.push_back({"SE[E[N]]", &OcRow::se_mean_n, 4, 10, true});
   }
   return columns;
 }
 
-int oc_rate_decimals(const RunResult &result) {
+// A figure of the column; a standard error that would show as zero although it is not shows as
+// "< 0.000005" instead.
+std::string figure_text(const Column &column, double value) {
+  return column.shows_small ? standard_error_text(value, column.decimals)
+                            : format_string("%.*f", column.decimals, value);
+}
+
+int oc_rate_decimals(const Report &result) {
   std::vector<double> rates;
   for (const OcRow &row : result.oc) rates.push_back(row.rate);
   return rate_decimals(rates);
 }
 
 // The definitions under the table, as {term, meaning}.
-std::vector<std::pair<std::string, std::string>> definitions(const RunResult &result) {
+std::vector<std::pair<std::string, std::string>> definitions(const Report &result) {
   std::vector<std::pair<std::string, std::string>> terms = {
       {"Y", "the number of events, random, between 0 and N"},
-      {"N", "the number of patients, random, between 1 and K"},
+      {"N", format_string("the number of patients, random, between %d and K = %d",
+                          result.calibration.rule.looks.empty() ? 1 : result.calibration.rule.looks.front(),
+                          result.design.K)},
       {"P(stop)", "the probability of stopping at some look (hitting the boundary)"},
       {"P(early)", "the probability of stopping at a look before the last, patient K"},
       {"E[ ]", "the expected value (mean)"},
@@ -150,7 +156,7 @@ std::vector<std::pair<std::string, std::string>> definitions(const RunResult &re
   return terms;
 }
 
-std::string text_table(const RunResult &result) {
+std::string text_table(const Report &result) {
   const int decimals = oc_rate_decimals(result);
   const int rate_width = std::max(kRateWidth, decimals + 3);
   const std::vector<Column> columns = oc_columns(result);
@@ -160,7 +166,7 @@ std::string text_table(const RunResult &result) {
   for (const OcRow &row : result.oc) {
     text += format_string("%-*.*f", rate_width, decimals, row.rate);
     for (const Column &column : columns) {
-      text += format_string("%-*.*f", column.width, column.decimals, row.*column.field);
+      text += format_string("%-*s", column.width, figure_text(column, row.*column.field).c_str());
     }
     text += "\n";
   }
@@ -174,7 +180,7 @@ std::string text_table(const RunResult &result) {
   return text + "\n";
 }
 
-std::string boundary_file_words(const RunResult &result, bool markdown) {
+std::string boundary_file_words(const Report &result, bool markdown) {
   const std::string name = markdown ? "`" + result.boundary_file + "`" : result.boundary_file;
   if (result.boundary_file_failed) {
     return "The boundary could not be written to file " + name + " (the reason is on standard error).\n";
@@ -186,8 +192,10 @@ std::string boundary_file_words(const RunResult &result, bool markdown) {
          "appropriate for reading into other supplied programs (e.g. tolk3).\n";
 }
 
+}  // namespace
+
 // The text report up to the lines on the boundary file.
-std::string text_report_body(const RunResult &result) {
+std::string text_report_body(const Report &result) {
   std::string text;
   for (const Item &item : result_items(result)) {
     if (!item.figure) {
@@ -221,11 +229,13 @@ std::string text_report_body(const RunResult &result) {
 }
 
 // The text report's closing lines: the boundary file's fate and the date.
-std::string text_report_ending(const RunResult &result) {
+std::string text_report_ending(const Report &result) {
   return boundary_file_words(result, false) + "Date and time: " + result.date + "\n\n\n";
 }
 
-std::string text_report(const RunResult &result) { return text_report_body(result) + text_report_ending(result); }
+std::string to_text(const Report &result) { return text_report_body(result) + text_report_ending(result); }
+
+namespace {
 
 // Markdown's emphasis and table characters escaped in running text.
 std::string markdown_escaped(const std::string &text) {
@@ -248,7 +258,9 @@ std::string markdown_header(const std::vector<std::string> &headers) {
   return markdown_row(headers) + markdown_row(std::vector<std::string>(headers.size(), "---:"));
 }
 
-std::string markdown_report(const RunResult &result) {
+}  // namespace
+
+std::string to_markdown(const Report &result) {
   std::string text =
       std::string("# ") + markdown_escaped(result.program + " " + result.version) + " report\n\n";
   for (const Item &item : result_items(result)) {
@@ -289,7 +301,7 @@ std::string markdown_report(const RunResult &result) {
   for (const OcRow &row : result.oc) {
     std::vector<std::string> cells = {format_string("%.*f", decimals, row.rate)};
     for (const Column &column : columns) {
-      cells.push_back(format_string("%.*f", column.decimals, row.*column.field));
+      cells.push_back(figure_text(column, row.*column.field));
     }
     text += markdown_row(cells);
   }
@@ -302,35 +314,18 @@ std::string markdown_report(const RunResult &result) {
   return text + "\nDate and time: " + result.date + "\n";
 }
 
-}  // namespace
-
-void write_text(std::FILE *out, const RunResult &result) { std::fputs(text_report(result).c_str(), out); }
-
-void write_text_report_body(std::FILE *out, const RunResult &result) {
-  std::fputs(text_report_body(result).c_str(), out);
-}
-
-void write_text_report_ending(std::FILE *out, const RunResult &result) {
-  std::fputs(text_report_ending(result).c_str(), out);
-}
-
-void write_markdown(std::FILE *out, const RunResult &result) {
-  std::fputs(markdown_report(result).c_str(), out);
-}
-
-void write_report(std::FILE *out, OutputFormat format, const RunResult &result) {
+std::string to_format(OutputFormat format, const Report &result) {
   switch (format) {
     case OutputFormat::kText:
-      write_text(out, result);
-      return;
+      return to_text(result);
     case OutputFormat::kMarkdown:
-      write_markdown(out, result);
-      return;
+      return to_markdown(result);
     case OutputFormat::kJson:
-      write_json(out, result);
-      return;
+      return to_json(result);
     case OutputFormat::kCsv:
-      write_csv(out, result);
-      return;
+      return to_csv(result);
   }
+  return "";
 }
+
+}  // namespace contmon

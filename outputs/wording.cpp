@@ -8,18 +8,7 @@
 
 #include "outputs/outputs_internal.h"
 
-std::string format_string(const char *format, ...) {
-  std::va_list args;
-  va_start(args, format);
-  std::va_list again;
-  va_copy(again, args);
-  const int length = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
-  va_end(again);
-  return text;
-}
+namespace contmon {
 
 bool every_patient(const std::vector<int> &looks, int K) {
   if (looks.size() != static_cast<std::size_t>(K > 0 ? K : 0)) return false;
@@ -62,11 +51,6 @@ std::string looks_phrase(const std::vector<int> &looks, int K) {
   if (every_patient(looks, K)) return "a look after every patient";
   if (looks.size() == 1) return std::string("one look, at patient ") + std::to_string(looks[0]);
   return std::string("looks at patients ") + look_list(looks);
-}
-
-std::string shape_name(const Shape &shape) {
-  const std::string argument = shape_argument(shape);
-  return argument.substr(0, argument.find(':'));
 }
 
 std::string probability_words(double p) {
@@ -116,3 +100,26 @@ std::string wrap_text(const std::string &text, std::size_t width) {
   if (!line.empty()) wrapped += line + "\n";
   return wrapped;
 }
+
+std::string standard_error_text(double value, int decimals) {
+  const std::string text = format_string("%.*f", decimals, value);
+  if (value > 0.0 && text.find_first_not_of("0.") == std::string::npos)
+    return "< " + format_string("%.*f", decimals + 1, 0.5 * std::pow(10.0, -decimals));
+  return text;
+}
+
+int rate_decimals(const std::vector<double> &rates) {
+  constexpr int kMost = 9;
+  int decimals = 2;
+  for (double rate : rates) {
+    while (decimals < kMost) {
+      const double scaled = rate * std::pow(10.0, decimals);
+      // A whole number of units, and not a tiny rate rounded away to none.
+      if (std::fabs(scaled - std::round(scaled)) < 1e-6 && (std::round(scaled) != 0.0 || rate == 0.0)) break;
+      ++decimals;
+    }
+  }
+  return decimals;
+}
+
+}  // namespace contmon
