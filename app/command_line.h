@@ -1,14 +1,16 @@
-// Public interface of the command line: what a run asks for, read from its
-// arguments, and the help and version texts. Errors in the arguments are
-// values, not exits: main decides what to print and the exit status.
+// The command line: what a run asks for, read from its arguments, and the
+// help and version texts. Errors in the arguments are values, not exits: main
+// decides what to print and the exit status.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "design/design.h"
-#include "outputs/outputs.h"
+#include "contmon/writers.h"
+
+namespace contmon::app {
 
 /// The engine the command line asks for.
 enum class EngineChoice { kDefault, kSimulation, kExact };
@@ -59,20 +61,10 @@ Command parse_command_line(int argc, const char *const argv[]);
 /// line feed; used when THETA comes from the dialogue.
 std::string check_alternative(const char *argv0, double P1, double THETA);
 
-/// "" when the design options fit THETA (sprt:P1 needs P1 above THETA), else the message on one line ended by
-/// a line feed; used when THETA comes from the dialogue.
-std::string check_design_options(const char *argv0, const RunRequest &request, double THETA);
-
 /// "" when a boundary file can be written as file: its folder exists, it is not a folder itself, and it is
 /// not the regular file that standard output or standard error go to; else the message for --output, on one
 /// line ended by a line feed. Checked before a run so that it does not fail at its end.
 std::string check_output_file(const char *argv0, const std::string &file, const char *option = "--output");
-
-/// The looks for K: list's (--looks; empty: every patient) or every cohort-th (--cohort; 0: none), none
-/// before start (--start; 0: none), K always. Returns "" and them ascending, or the message (no program
-/// name, no line feed).
-std::string schedule_looks(int K, const std::vector<int> &list, int cohort, int start,
-                           std::vector<int> *looks);
 
 /// The help text of the program invoked as argv0.
 std::string help_text(const char *argv0);
@@ -82,3 +74,14 @@ const char *project_version();
 
 /// The program name and the project version, one line.
 std::string version_text(const char *argv0);
+
+/// Reads the value of a whole-number option such as --cohort: plain digits from low to high.
+std::string read_whole_option(std::string_view option, std::string_view text, int low, int high, int *value);
+
+/// Reads a --format value: text, markdown, json or csv.
+std::string read_format(std::string_view text, OutputFormat *format);
+
+/// The known long option nearest to option (two edits at most, e.g. "--exact" for "--exac"), or "".
+std::string nearest_option(std::string_view option);
+
+}  // namespace contmon::app

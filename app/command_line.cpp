@@ -6,44 +6,28 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "bndry/bndry.h"
-#include "cli/cli.h"
-#include "cli/cli_internal.h"
+#include "app/command_line.h"
+#include "app/files.h"
+#include "app/options.h"
+#include "core/text.h"
+
+namespace contmon::app {
 
 namespace {
 
-// The long options, whether each takes a value, and how the help writes them, for messages and suggestions.
-struct OptionName {
-  const char *name;
-  bool takes_value;
-  const char *synopsis;
-};
-
-constexpr OptionName kOptions[] = {
-    {"--exact", false, "--exact"},           {"--simulate", false, "--simulate"},
-    {"--output", true, "-o, --output FILE"}, {"--no-output", false, "--no-output"},
-    {"--rates", true, "--rates LIST"},       {"--alternative", true, "--alternative P1"},
-    {"--shape", true, "--shape NAME[:PARAMS]"}, {"--looks", true, "--looks LIST"},
-    {"--cohort", true, "--cohort C"},         {"--start", true, "--start N0"},
-    {"--min-events", true, "--min-events M"}, {"--evaluate", true, "--evaluate FILE"},
-    {"--format", true, "--format FORMAT"},    {"--plot", true, "--plot FILE.svg"},
-    {"--report", true, "--report FILE.html"},
-    {"--help", false, "-h, --help"},         {"--version", false, "--version"},
-};
-
-const OptionName *known_option(std::string_view name) {
-  for (const OptionName &option : kOptions)
-    if (name == option.name) return &option;
-  return nullptr;
-}
-
+// The option as the help writes it, "-o, --output FILE", for messages.
 std::string synopsis_of(const std::string &name) {
-  const OptionName *option = known_option(name);
-  return option != nullptr ? option->synopsis : name;
+  const OptionSpec *option = find_option(name);
+  if (option == nullptr) return name;
+  std::string synopsis = option->short_name != nullptr ? std::string(option->short_name) + ", " : "";
+  synopsis += option->name;
+  if (option->value != nullptr) synopsis += std::string(" ") + option->value;
+  return synopsis;
 }
 
 std::size_t edit_distance(std::string_view a, std::string_view b) {
@@ -63,10 +47,8 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 
 // A message on one line for the program, ended by a line feed; control characters typed into an argument
 // (a line feed, say) show as '?', so that the message stays one line.
-std::string message_line(const std::string &program, std::string message) {
-  for (char &c : message)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  return program + ": " + message + "\n";
+std::string message_line(const std::string &program, const std::string &message) {
+  return program + ": " + one_line(message) + "\n";
 }
 
 Command failure(const std::string &program, const std::string &message) {
@@ -111,8 +93,8 @@ std::vector<bool> option_arguments(int argc, const char *const argv[]) {
     // -o, or flags bundled before it (-ho), takes the next argument; so does a long option with a value.
     const bool short_o = arg.size() >= 2 && arg[0] == '-' && arg.back() == 'o' &&
                          arg.find_first_not_of('h', 1) == arg.size() - 1;
-    const OptionName *option = known_option(arg);
-    value_next = short_o || (option != nullptr && option->takes_value);
+    const OptionSpec *option = arg.rfind("--", 0) == 0 ? find_option(arg) : nullptr;
+    value_next = short_o || (option != nullptr && option->value != nullptr);
   }
   return options;
 }
@@ -124,8 +106,9 @@ std::vector<std::string> with_empty_values_apart(int argc, const char *const arg
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    const OptionName *option = arg.empty() ? nullptr : known_option(arg.substr(0, arg.size() - 1));
-    if (options[i] && option != nullptr && option->takes_value && arg.back() == '=') {
+    const OptionSpec *option =
+        arg.rfind("--", 0) == 0 ? find_option(std::string_view(arg).substr(0, arg.size() - 1)) : nullptr;
+    if (options[i] && option != nullptr && option->value != nullptr && arg.back() == '=') {
       args.emplace_back(option->name);
       args.emplace_back();
     } else {
@@ -150,7 +133,7 @@ std::string nearest_option(std::string_view option) {
   const std::string_view name = option.substr(0, option.find('='));
   std::string best;
   std::size_t best_distance = 3;
-  for (const OptionName &known : kOptions) {
+  for (const OptionSpec &known : option_table()) {
     const std::size_t distance = edit_distance(name, known.name);
     if (distance < best_distance) {
       best_distance = distance;
@@ -162,12 +145,10 @@ std::string nearest_option(std::string_view option) {
 
 std::string check_alternative(const char *argv0, double P1, double THETA) {
   if (P1 > THETA) return "";
-  char message[160];
-  std::snprintf(message, sizeof message,
-                "--alternative P1 = %g is not above THETA = %g: P1 is an unacceptable event probability, "
-                "higher than THETA",
-                P1, THETA);
-  return message_line(program_name(argv0), message);
+  // Shortest decimals: values that differ show differently, however close.
+  return message_line(program_name(argv0), "--alternative P1 = " + shortest(P1) + " is not above THETA = " +
+                                               shortest(THETA) +
+                                               ": P1 is an unacceptable event probability, higher than THETA");
 }
 
 std::string check_output_file(const char *argv0, const std::string &file, const char *option) {
@@ -179,7 +160,8 @@ std::string check_output_file(const char *argv0, const std::string &file, const 
   struct stat report;
   const bool regular = stat(file.c_str(), &target) == 0 && S_ISREG(target.st_mode);
   auto is_report = [&](int fd) {
-    return regular && fstat(fd, &report) == 0 && report.st_dev == target.st_dev &&
+    // Where the system numbers no inodes (0, as Windows' libraries give), nothing is taken for the same file.
+    return regular && fstat(fd, &report) == 0 && target.st_ino != 0 && report.st_dev == target.st_dev &&
            report.st_ino == target.st_ino;
   };
   if (fs::is_directory(path, error)) {
@@ -194,16 +176,6 @@ std::string check_output_file(const char *argv0, const std::string &file, const 
   return fault.empty() ? "" : message_line(program_name(argv0), "invalid " + std::string(option) + " '" + file + "': " + fault);
 }
 
-std::string check_design_options(const char *argv0, const RunRequest &request, double THETA) {
-  if (request.shape.kind != ShapeKind::kSprt || request.shape.p1 > THETA) return "";
-  char message[160];
-  std::snprintf(message, sizeof message,
-                "--shape sprt:%g: P1 must be above THETA = %g: it is the unacceptable event probability the test "
-                "tells from THETA",
-                request.shape.p1, THETA);
-  return message_line(program_name(argv0), message);
-}
-
 Command parse_command_line(int argc, const char *const argv[]) {
   const std::string program = program_name(argc > 0 ? argv[0] : nullptr);
   Command command;
@@ -215,40 +187,29 @@ Command parse_command_line(int argc, const char *const argv[]) {
     if (!options[i]) continue;
     const std::string_view arg = argv[i];
     const std::size_t equals = arg.find('=');
-    const OptionName *option =
-        equals == std::string_view::npos ? nullptr : known_option(arg.substr(0, equals));
-    if (option != nullptr && !option->takes_value)
+    const OptionSpec *option =
+        equals == std::string_view::npos || arg.rfind("--", 0) != 0 ? nullptr : find_option(arg.substr(0, equals));
+    if (option != nullptr && option->value == nullptr)
       return usage_failure(program, "option '" + std::string(option->name) + "' takes no value");
   }
 
+  // Every option of the table: flags refuse a value, an option given twice takes the last value.
   CLI::App app;
   app.set_help_flag();  // the help text is ours
   app.allow_extras();   // unknown options are collected and reported here
-  CLI::Option *help = app.add_flag("-h,--help")->disable_flag_override();
-  CLI::Option *version = app.add_flag("--version")->disable_flag_override();
-  CLI::Option *exact = app.add_flag("--exact")->disable_flag_override();
-  CLI::Option *simulate = app.add_flag("--simulate")->disable_flag_override();
-  CLI::Option *no_output = app.add_flag("--no-output")->disable_flag_override();
-  std::string output_text;
-  std::string rates_text;
-  std::string alternative_text;
-  CLI::Option *output = app.add_option("-o,--output", output_text);
-  CLI::Option *rates = app.add_option("--rates", rates_text);
-  CLI::Option *alternative = app.add_option("--alternative", alternative_text);
-  std::string shape_text, looks_text, cohort_text, start_text, min_events_text, evaluate_text, format_text,
-      plot_text, report_text;
-  CLI::Option *shape = app.add_option("--shape", shape_text);
-  CLI::Option *looks = app.add_option("--looks", looks_text);
-  CLI::Option *cohort = app.add_option("--cohort", cohort_text);
-  CLI::Option *start = app.add_option("--start", start_text);
-  CLI::Option *min_events = app.add_option("--min-events", min_events_text);
-  CLI::Option *evaluate = app.add_option("--evaluate", evaluate_text);
-  CLI::Option *format = app.add_option("--format", format_text);
-  CLI::Option *plot = app.add_option("--plot", plot_text);
-  CLI::Option *report = app.add_option("--report", report_text);
-  for (CLI::Option *option :
-       {output, rates, alternative, shape, looks, cohort, start, min_events, evaluate, format, plot, report})
-    option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  std::map<std::string, std::string> values;
+  std::map<std::string, CLI::Option *> registered;
+  for (const OptionSpec &spec : option_table()) {
+    const std::string names = spec.short_name != nullptr ? std::string(spec.short_name) + "," + spec.name : spec.name;
+    registered[spec.name] =
+        spec.value == nullptr
+            ? app.add_flag(names)->disable_flag_override()
+            : app.add_option(names, values[spec.name])->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  }
+  auto given = [&](const char *name) { return registered.at(name)->count() > 0; };
+  auto value = [&](const char *name) -> const std::string & { return values.at(name); };
+  const CLI::Option *exact = registered.at("--exact"), *simulate = registered.at("--simulate");
+  const CLI::Option *output = registered.at("--output"), *no_output = registered.at("--no-output");
   std::vector<std::string> numbers;
   app.add_option("numbers", numbers);
   try {
@@ -263,12 +224,12 @@ Command parse_command_line(int argc, const char *const argv[]) {
     return usage_failure(program, "unknown option '" + extra + "'" +
                                       (nearest.empty() ? "" : " (did you mean '" + nearest + "'?)"));
   }
-  if (help->count() > 0) {
+  if (given("--help")) {
     command.action = CommandAction::kHelp;
     command.text = help_text(argv[0]);
     return command;
   }
-  if (version->count() > 0) {
+  if (given("--version")) {
     command.action = CommandAction::kVersion;
     command.text = version_text(argv[0]);
     return command;
@@ -282,10 +243,10 @@ Command parse_command_line(int argc, const char *const argv[]) {
 
   RunRequest &request = command.request;
   std::string fault;
-  request.design_options = shape->count() + looks->count() + cohort->count() + start->count() +
-                               min_events->count() >
-                           0;
-  if (evaluate->count() > 0) {
+  request.design_options =
+      given("--shape") || given("--looks") || given("--cohort") || given("--start") || given("--min-events");
+  if (given("--evaluate")) {
+    const std::string &evaluate_text = value("--evaluate");
     if (evaluate_text.empty()) return failure(program, "invalid --evaluate '': give the name of a rule file");
     if (request.design_options)
       return usage_failure(program,
@@ -293,64 +254,68 @@ Command parse_command_line(int argc, const char *const argv[]) {
                            "--cohort, --start and --min-events");
     request.evaluate_file = evaluate_text;
   }
-  if (looks->count() > 0 && cohort->count() > 0)
+  if (given("--looks") && given("--cohort"))
     return usage_failure(program, "give the looks either as --looks LIST or as --cohort C, not both");
-  if (shape->count() > 0 && !(fault = read_shape(shape_text, &request.shape)).empty())
+  try {
+    if (given("--shape")) request.shape = parse_shape(value("--shape"));
+    if (given("--looks")) request.looks = parse_looks(value("--looks"));
+  } catch (const Error &error) {
+    return failure(program, error.what());
+  }
+  for (auto [name, field] : {std::pair{"--cohort", &request.cohort}, std::pair{"--start", &request.start},
+                             std::pair{"--min-events", &request.min_events}}) {
+    if (given(name) && !(fault = read_whole_option(name, value(name), 1, kMaxStages, field)).empty())
+      return failure(program, fault);
+  }
+  if (given("--format") && !(fault = read_format(value("--format"), &request.format)).empty())
     return failure(program, fault);
-  if (looks->count() > 0 && !(fault = read_looks(looks_text, &request.looks)).empty())
-    return failure(program, fault);
-  if (cohort->count() > 0 &&
-      !(fault = read_whole_option("--cohort", cohort_text, 1, kMaxStages, &request.cohort)).empty())
-    return failure(program, fault);
-  if (start->count() > 0 &&
-      !(fault = read_whole_option("--start", start_text, 1, kMaxStages, &request.start)).empty())
-    return failure(program, fault);
-  if (min_events->count() > 0 &&
-      !(fault = read_whole_option("--min-events", min_events_text, 1, kMaxStages, &request.min_events)).empty())
-    return failure(program, fault);
-  if (format->count() > 0 && !(fault = read_format(format_text, &request.format)).empty())
-    return failure(program, fault);
-  for (auto [option, text, file] : {std::tuple{plot, &plot_text, &request.plot_file},
-                                    std::tuple{report, &report_text, &request.report_file}}) {
-    if (option->count() == 0) continue;
-    if (text->empty()) return failure(program, "invalid " + option->get_name() + " '': give the name of a file");
-    *file = *text;
+  for (auto [name, file] : {std::pair{"--plot", &request.plot_file}, std::pair{"--report", &request.report_file}}) {
+    if (!given(name)) continue;
+    if (value(name).empty()) return failure(program, "invalid " + std::string(name) + " '': give the name of a file");
+    *file = value(name);
   }
   if (request.format != OutputFormat::kText && numbers.empty() && !request.evaluate_file)
-    return usage_failure(program, "--format " + format_text +
+    return usage_failure(program, "--format " + value("--format") +
                                       " writes for other programs and asks nothing: give K THETA PHI after "
                                       "the options");
   if (numbers.size() == 3) {
     request.has_numbers = true;
-    fault = read_sample_size(numbers[0], &request.K);
-    if (fault.empty()) fault = read_probability("THETA", numbers[1], &request.THETA);
-    if (fault.empty()) fault = read_probability("PHI", numbers[2], &request.PHI);
-    if (!fault.empty()) return failure(program, fault);
+    try {
+      request.K = parse_sample_size(numbers[0]);
+      request.THETA = parse_probability("THETA", numbers[1]);
+      request.PHI = parse_probability("PHI", numbers[2]);
+    } catch (const Error &error) {
+      return failure(program, error.what());
+    }
   }
   if (const CLI::Option *engine = last_of(app, exact, simulate))
     request.engine = engine == exact ? EngineChoice::kExact : EngineChoice::kSimulation;
-  if (output->count() > 0) {
-    if (output_text.empty()) return failure(program, "invalid --output '': give the name of a file");
-    request.output_file = output_text;
+  if (given("--output")) {
+    if (value("--output").empty()) return failure(program, "invalid --output '': give the name of a file");
+    request.output_file = value("--output");
   }
   request.no_output = last_of(app, output, no_output) == no_output;
-  if (rates->count() > 0) {
-    fault = read_rates(rates_text, &request.rates);
-    if (!fault.empty()) return failure(program, fault);
+  if (given("--rates")) {
+    try {
+      request.rates = parse_rates(value("--rates"));
+    } catch (const Error &error) {
+      return failure(program, error.what());
+    }
   }
-  if (alternative->count() > 0) {
+  if (given("--alternative")) {
     double P1 = 0.0;
-    fault = read_probability("P1", alternative_text, &P1);
-    if (!fault.empty()) return failure(program, "--alternative: " + fault);
+    try {
+      P1 = parse_probability("P1", value("--alternative"));
+    } catch (const Error &error) {
+      return failure(program, std::string("--alternative: ") + error.what());
+    }
     request.alternative = P1;
     if (request.has_numbers) {
       command.text = check_alternative(argv[0], P1, request.THETA);
       if (!command.text.empty()) command.action = CommandAction::kFail;
     }
   }
-  if (command.action == CommandAction::kRun && request.has_numbers) {
-    command.text = check_design_options(argv[0], request, request.THETA);
-    if (!command.text.empty()) command.action = CommandAction::kFail;
-  }
   return command;
 }
+
+}  // namespace contmon::app
