@@ -431,8 +431,8 @@ TEST(CommandLine, ASimulationOfSecondsShowsProgressOnATerminalOnly) {
   close(terminal);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_NE(shown.find("\rcontmon: "), std::string::npos) << shown;
-  EXPECT_NE(shown.find("searching for the boundary, candidate "), std::string::npos) << shown;
-  EXPECT_NE(shown.find("operating characteristics, row "), std::string::npos) << shown;
+  EXPECT_NE(shown.find("contmon: searching for the boundary ("), std::string::npos) << shown;
+  EXPECT_NE(shown.find("contmon: operating characteristics ("), std::string::npos) << shown;
   // Every line shown is erased: the terminal ends on a blank line.
   EXPECT_EQ(shown.back(), '\r');
   EXPECT_EQ(shown.substr(shown.rfind('\r', shown.size() - 2) + 1).find_first_not_of(" \r"),

@@ -1,20 +1,25 @@
 // The calibration and the operating characteristics of a rule against a slow
 // reference that enumerates all outcome sequences, the reference finding every
-// distinct rule a shape gives; and, for the original design, against the
-// original search and summary in both engines.
+// distinct rule a shape gives; the bisection over candidates with ties; and,
+// for the Pocock boundary after every patient, the simulated calibration
+// replayed evaluation by evaluation on one stream.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <optional>
 #include <sstream>
+#include <string>
 #include <vector>
 
-#include "bndry/bndry.h"
-#include "bndry/bndry_internal.h"
+#include "core/binomial.h"
 #include "design/design_internal.h"
-#include "ranuni/ranuni.h"
+#include "tests/case_name.h"
 
 namespace {
+
+using namespace contmon;
 
 // Counts above the look read as the look plus one: what a trial meets.
 std::vector<int> effective(const Design &d, std::vector<int> counts) {
@@ -78,8 +83,9 @@ struct Chain {
       // calibration leaves it out, and so does the reference.
       std::vector<std::pair<double, std::vector<int>>> real;
       for (std::size_t i = 0; i < steps.size(); ++i) {
-        const bool sliver = i > 0 && i + 1 < steps.size() &&
-                            steps[i + 1].first - steps[i].first <= 1e-12 * std::max(1.0, std::fabs(steps[i].first));
+        const bool sliver =
+            i > 0 && i + 1 < steps.size() &&
+            steps[i + 1].first - steps[i].first <= 1e-12 * std::max(1.0, std::fabs(steps[i].first));
         if (!sliver) real.push_back(steps[i]);
       }
       steps = std::move(real);
@@ -96,7 +102,22 @@ std::string describe(const Design &d) {
   return s.str();
 }
 
-// Compares the calibration at PHI with the reference; false when P lies too near PHI for a verdict.
+// Checks that two rows hold the same figures bit for bit, NaN matching NaN.
+void expect_same_row(const OcRow &a, const OcRow &b) {
+  const double OcRow::*const fields[] = {
+      &OcRow::rate,     &OcRow::p_stop, &OcRow::p_stop_before_last, &OcRow::mean_n,        &OcRow::sd_n,
+      &OcRow::mean_y,   &OcRow::sd_y,   &OcRow::mean_proportion,    &OcRow::sd_proportion, &OcRow::se_p_stop,
+      &OcRow::se_mean_n};
+  for (const auto field : fields) {
+    if (std::isnan(a.*field)) {
+      EXPECT_TRUE(std::isnan(b.*field)) << b.*field;
+    } else {
+      EXPECT_EQ(a.*field, b.*field);
+    }
+  }
+}
+
+// Compares the exact calibration at PHI with the reference; false when P lies too near PHI for a verdict.
 bool agrees_with_reference(const Chain &chain, double phi, bool *never) {
   Design d = chain.d;
   d.phi = phi;
@@ -106,13 +127,18 @@ bool agrees_with_reference(const Chain &chain, double phi, bool *never) {
   while (p[best] > phi) ++best;
   if (std::fabs(p[best] - phi) < 1e-12 * phi || (best > 0 && std::fabs(p[best - 1] - phi) < 1e-12 * phi))
     return false;
-  Calibration c;
-  EXPECT_EQ(calibrate(d, &c), 0);
+  const Calibration c = design(d, Method{MethodKind::kExact});
   EXPECT_EQ(effective(d, c.rule.counts), chain.steps[best].second);
   EXPECT_EQ(effective(d, shape_counts(d, c.constant)), chain.steps[best].second);
   EXPECT_NEAR(c.phi_star, p[best], 1e-12 * p[best]);
   *never = best + 1 == p.size();
   EXPECT_EQ(c.never_stops, *never);
+  // The figures at theta are those of the evaluation that gave PHI*: the chosen rule's, bit for bit.
+  EXPECT_EQ(c.at_theta.has_value(), !*never);
+  if (c.at_theta) {
+    EXPECT_EQ(c.at_theta->p_stop, c.phi_star);
+    expect_same_row(*c.at_theta, characteristics(c.rule, {d.theta})[0]);
+  }
   const bool pocock = d.shape.kind == ShapeKind::kPocock;
   if (!pocock) {
     // Every rule but the one that never stops is a candidate.
@@ -120,7 +146,7 @@ bool agrees_with_reference(const Chain &chain, double phi, bool *never) {
     EXPECT_EQ(c.has_neighbour, best > 0);
   }
   if (c.has_neighbour && pocock && c.neighbour_constant >= 1.0) {
-    EXPECT_EQ(c.neighbour_phi_star, 1.0);  // a level of 1 stops every trial at once, as in the original
+    EXPECT_EQ(c.neighbour_phi_star, 1.0);  // a level of 1 stops every trial at once
   } else if (c.has_neighbour) {
     // The next rule; for pocock, whose levels skip rules beyond the tails that reach PHI, a more aggressive
     // one.
@@ -134,12 +160,7 @@ bool agrees_with_reference(const Chain &chain, double phi, bool *never) {
   return true;
 }
 
-class DesignTest : public testing::Test {
- protected:
-  void SetUp() override { SetCrossingEngine(CrossingEngine::kExact); }
-};
-
-TEST_F(DesignTest, CalibrationFindsTheMostAggressiveRuleAtOrBelowPhiAmongAllTheShapeGives) {
+TEST(Calibration, CalibrationFindsTheMostAggressiveRuleAtOrBelowPhiAmongAllTheShapeGives) {
   const ShapeKind W = ShapeKind::kWangTsiatis, B = ShapeKind::kBayes;
   const Shape shapes[] = {{ShapeKind::kPocock}, {ShapeKind::kObf}, {W, 0.25},          {W, 0.5},
                           {B, 0, 1, 1},         {B, 0, 0.5, 2},    {ShapeKind::kSprt}, {ShapeKind::kMaxSprt}};
@@ -190,106 +211,164 @@ TEST(BisectCandidates, EndOfThePrefixAtOrBelowPhiWhateverTheTies) {
     const int size = static_cast<int>(p.size());
     for (double phi : {0.05, 0.1, 0.2, 0.25, 0.29, 0.3, 0.5, 0.95}) {
       std::vector<int> order;
-      Bisection b;
-      auto evaluate = [&](int k, double *v) {
+      const Bisection b = bisect_candidates(size, phi, [&](int k) {
         order.push_back(k);
-        *v = p[k];
-        return 0;
-      };
-      ASSERT_EQ(bisect_candidates(size, phi, evaluate, &b), 0);
+        return p[static_cast<std::size_t>(k)];
+      });
       int end = -1;
-      while (end + 1 < size && p[end + 1] <= phi) ++end;
+      while (end + 1 < size && p[static_cast<std::size_t>(end + 1)] <= phi) ++end;
       EXPECT_EQ(b.accepted, end) << phi;
       EXPECT_EQ(b.neighbour, end + 1 < size ? end + 1 : -1) << phi;
-      EXPECT_EQ(b.p_accepted, end >= 0 ? p[end] : 0.0);
-      EXPECT_EQ(b.p_neighbour, end + 1 < size ? p[end + 1] : 0.0);
+      EXPECT_EQ(b.p_accepted, end >= 0 ? p[static_cast<std::size_t>(end)] : 0.0);
+      EXPECT_EQ(b.p_neighbour, end + 1 < size ? p[static_cast<std::size_t>(end + 1)] : 0.0);
       // The first, the last, then one evaluation per halving.
+      ASSERT_GE(order.size(), 2u);
       EXPECT_EQ(order[0], 0);
       EXPECT_EQ(order[1], size - 1);
       EXPECT_LE(order.size(), 2 + std::bit_width(p.size()));
     }
   }
-  Bisection b{99};
-  auto failing = [](int k, double *v) {
-    *v = 0.1 * k;
-    return k == 4 ? 3 : 0;  // the last
-  };
-  EXPECT_EQ(bisect_candidates(5, 0.5, failing, &b), 3);
-  EXPECT_EQ(b.accepted, 99);
 }
 
-// ---- The original design: search, then summary, in both engines ----------------------
+// ---- The Pocock boundary after every patient, simulated -------------------------------------------------
 
-void expect_as_original(int K, double theta, double phi) {
-  SCOPED_TRACE("K=" + std::to_string(K) + " theta=" + std::to_string(theta) + " PHI=" + std::to_string(phi));
-  std::vector<int> b(K + 1);
-  double alpha[2], phi_star;
-  RanStart(2718);
-  ASSERT_EQ(FindBndry(b.data(), alpha, &phi_star, K, theta, phi), 0);
-  const long long drawn = RanUniDrawn();
-  FindAlpha(phi, K);  // the candidate list, on the tables FindBndry left
-  const int levels = alpha_n;
-  release_candidates();
-  const Design d{K, theta, phi, {}, {}, 1};
-  Calibration c;
-  RanStart(2718);
-  ASSERT_EQ(calibrate(d, &c), 0);
-  EXPECT_EQ(RanUniDrawn(), drawn);
-  for (int k = 1; k <= K; ++k)
-    EXPECT_EQ(std::min(c.rule.counts[k - 1], k + 1), std::clamp(b[k], 1, k + 1)) << k;
-  EXPECT_EQ(c.constant, alpha[0]);
-  EXPECT_EQ(c.phi_star, phi_star);
-  EXPECT_EQ(c.never_stops, alpha[0] == 0.0);
-  EXPECT_EQ(c.candidates, levels);
-  if (c.has_neighbour && !c.never_stops) {
-    EXPECT_EQ(c.neighbour_constant, alpha[1]);
-  }
-
-  // The figures of the rule at a few rates, as the original summary gives them.
-  const std::vector<int> lower(K + 1, -1), upper = stage_boundary(c.rule);
-  for (double rate : {theta / 2, theta, (1 + theta) / 2}) {
-    RanStart(99);
-    const oc_summary s = summary(rate, K, lower.data(), upper.data());
-    OcRow row;
-    RanStart(99);
-    ASSERT_EQ(rule_oc(c.rule, rate, &row), 0);
-    EXPECT_EQ(row.p_stop, s.phi_star);
-    const double pairs[][2] = {{row.mean_n, s.mean_n},           {row.sd_n, s.sd_n},
-                               {row.mean_y, s.mean_y},           {row.sd_y, s.sd_y},
-                               {row.mean_proportion, s.mean_yn}, {row.sd_proportion, s.sd_yn}};
-    for (const auto &pair : pairs) EXPECT_NEAR(pair[0], pair[1], 1e-12) << rate;
-    const bool exact = crossing_engine() == CrossingEngine::kExact;
-    EXPECT_EQ(std::isnan(row.se_p_stop), exact);
-    if (!exact) {
-      EXPECT_EQ(row.se_mean_n, row.sd_n / 1000.0);
+// The candidate levels of the Pocock boundary after every patient: the upper tails P(S_n >= j) that matter
+// below PHI (j from n down to the first tail at or above PHI), sorted without repeats, each replaced by the
+// midpoint to the next, cut after the first level at or above PHI.
+std::vector<double> pocock_levels(int K, double theta, double phi) {
+  const BinomialTables tables(theta);
+  std::vector<double> v;
+  for (int n = 1; n <= K; ++n) {
+    for (int j = n; j >= 0; --j) {
+      v.push_back(tables.surv(n, j));
+      if (tables.surv(n, j) >= phi) break;
     }
   }
+  std::sort(v.begin(), v.end());
+  v.erase(std::unique(v.begin(), v.end()), v.end());
+  for (std::size_t k = 0; k + 1 < v.size(); ++k) v[k] = (v[k + 1] + v[k]) * 0.5;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    if (v[i] >= phi) {
+      v.resize(i + 1);
+      break;
+    }
+  }
+  return v;
 }
 
-TEST_F(DesignTest, OriginalDesignAsTheOriginalSearchAndSummary) {
-  // At 50 0.3 0.1 two neighbouring levels give one rule (a midpoint rounded onto a tail); at 1 0.5 0.9 the
-  // last level is 1.
-  const double cases[][3] = {{10, 0.3, 0.05}, {20, 0.1, 0.1}, {40, 0.25, 0.2},  {2, 0.5, 0.45},
-                             {2, 0.5, 0.2},   {50, 0.3, 0.1}, {12, 0.4, 0.01},  {60, 0.05, 0.02},
-                             {5, 0.9, 0.5},   {1, 0.5, 0.9},  {255, 0.123, 0.2}};
-  for (const auto &c : cases) expect_as_original(static_cast<int>(c[0]), c[1], c[2]);
-  SetCrossingEngine(CrossingEngine::kSimulation);
-  expect_as_original(3, 0.5, 0.3);
-  expect_as_original(6, 0.3, 0.1);
+// The calibration design() must give: the bisection over the Pocock levels, each evaluated by
+// characteristics() continuing `stream` (a level of 1 or more stops every trial, 0 or less none, without an
+// evaluation), the row at theta that of the accepted evaluation.
+Calibration replayed(const Design &d, const Method &method, RandomStream *stream) {
+  const std::vector<double> levels = pocock_levels(d.K, d.theta, d.phi);
+  RunControl control;
+  control.stream = stream;
+  std::optional<OcRow> accepted;
+  const Bisection b = bisect_candidates(static_cast<int>(levels.size()), d.phi, [&](int k) {
+    const double level = levels[static_cast<std::size_t>(k)];
+    if (level >= 1.0 || level <= 0.0) return level >= 1.0 ? 1.0 : 0.0;
+    const OcRow row =
+        characteristics(Rule{d.K, design_looks(d), shape_counts(d, level)}, {d.theta}, method, control)[0];
+    if (row.p_stop <= d.phi) accepted = row;
+    return row.p_stop;
+  });
+  Calibration c;
+  c.candidates = static_cast<int>(levels.size());
+  c.never_stops = b.accepted < 0 || levels[static_cast<std::size_t>(b.accepted)] <= 0.0;
+  c.constant = c.never_stops ? 0.0 : levels[static_cast<std::size_t>(b.accepted)];
+  c.phi_star = c.never_stops ? 0.0 : b.p_accepted;
+  c.has_neighbour = b.neighbour >= 0;
+  if (c.has_neighbour) {
+    c.neighbour_constant = levels[static_cast<std::size_t>(b.neighbour)];
+    c.neighbour_phi_star = b.p_neighbour;
+  }
+  c.rule = Rule{d.K, design_looks(d), shape_counts(d, c.constant)};
+  if (!c.never_stops) c.at_theta = accepted;
+  return c;
 }
 
-TEST_F(DesignTest, ATailEqualToPhiEndsItsLooksLevels) {
+// Checks that two calibrations agree in every field, bit for bit.
+void expect_same_calibration(const Calibration &a, const Calibration &b) {
+  EXPECT_EQ(a.rule.K, b.rule.K);
+  EXPECT_EQ(a.rule.looks, b.rule.looks);
+  EXPECT_EQ(a.rule.counts, b.rule.counts);
+  EXPECT_EQ(a.constant, b.constant);
+  EXPECT_EQ(a.phi_star, b.phi_star);
+  EXPECT_EQ(a.never_stops, b.never_stops);
+  EXPECT_EQ(a.has_neighbour, b.has_neighbour);
+  EXPECT_EQ(a.neighbour_constant, b.neighbour_constant);
+  EXPECT_EQ(a.neighbour_phi_star, b.neighbour_phi_star);
+  EXPECT_EQ(a.candidates, b.candidates);
+  ASSERT_EQ(a.at_theta.has_value(), b.at_theta.has_value());
+  if (a.at_theta) expect_same_row(*a.at_theta, *b.at_theta);
+}
+
+struct SimulatedCase {
+  std::string name;
+  int K;
+  double theta, phi;
+  bool plain;  // also with the plain simulation, which must give the same figures
+};
+
+void PrintTo(const SimulatedCase &c, std::ostream *os) { *os << c.name; }
+
+class SimulatedDefaultDesign : public testing::TestWithParam<SimulatedCase> {};
+
+TEST_P(SimulatedDefaultDesign, DrawsAsTheBisectionOverEveryPocockLevelOnOneStream) {
+  const SimulatedCase &t = GetParam();
+  const Design d{t.K, t.theta, t.phi, {}, {}, 1};
+  const Method simulation{MethodKind::kSimulation, 2718, -1};
+  const Calibration c = design(d, simulation);
+
+  // From the method's seed as from a stream given seeded with it, drawing as the replay draws.
+  RandomStream given(2718), replay_stream(2718);
+  RunControl control;
+  control.stream = &given;
+  expect_same_calibration(design(d, simulation, control), c);
+  expect_same_calibration(replayed(d, simulation, &replay_stream), c);
+  EXPECT_EQ(given.drawn(), replay_stream.drawn());
+  EXPECT_GT(given.drawn(), 0);
+  EXPECT_EQ(given.RanUni(), replay_stream.RanUni());
+  if (t.plain) expect_same_calibration(design(d, Method{MethodKind::kPlainSimulation, 2718, 0}), c);
+
+  // The estimates against the exact probabilities of the same rules, within five standard errors.
+  ASSERT_FALSE(c.never_stops);
+  EXPECT_LE(c.phi_star, t.phi);
+  const double exact = characteristics(c.rule, {t.theta})[0].p_stop;
+  EXPECT_NEAR(c.phi_star, exact, 5.0 * std::sqrt(exact * (1.0 - exact) / kSimulatedTrials) + 1e-12);
+  EXPECT_EQ(c.at_theta->se_p_stop, std::sqrt(c.phi_star * (1.0 - c.phi_star) / kSimulatedTrials));
+
+  // The rule's figures at other rates: NaN standard errors when exact; simulated ones near the exact.
+  for (double rate : {t.theta / 2, t.theta, (1 + t.theta) / 2}) {
+    SCOPED_TRACE(rate);
+    const OcRow e = characteristics(c.rule, {rate})[0];
+    const OcRow s = characteristics(c.rule, {rate}, simulation)[0];
+    EXPECT_TRUE(std::isnan(e.se_p_stop) && std::isnan(e.se_mean_n));
+    EXPECT_EQ(s.se_mean_n, s.sd_n / 1000.0);
+    EXPECT_NEAR(s.p_stop, e.p_stop, 5.0 * std::sqrt(e.p_stop * (1.0 - e.p_stop) / kSimulatedTrials) + 1e-12);
+    EXPECT_NEAR(s.mean_n, e.mean_n, 5.0 * e.sd_n / 1000.0 + 1e-12);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Designs, SimulatedDefaultDesign,
+                         testing::Values(SimulatedCase{"K3", 3, 0.5, 0.3, true},
+                                         SimulatedCase{"K6", 6, 0.3, 0.1, true},
+                                         SimulatedCase{"K20", 20, 0.1, 0.1, false},
+                                         SimulatedCase{"K12LowPhi", 12, 0.4, 0.01, false}),
+                         case_name<SimulatedCase>);
+
+TEST(Calibration, ATailEqualToPhiEndsItsLooksLevels) {
   // K = 1, THETA = PHI = 0.5: the tail 0.5 ends the collection, so the level is 0.5 itself; collecting past
   // it would give the midpoint 0.75 of the same rule.
-  Calibration c;
-  ASSERT_EQ(calibrate(Design{1, 0.5, 0.5, {}, {}, 1}, &c), 0);
+  const Calibration c = design(Design{1, 0.5, 0.5, {}, {}, 1});
   EXPECT_EQ(c.constant, 0.5);
   EXPECT_EQ(c.phi_star, 0.5);
   EXPECT_EQ(c.rule.counts, std::vector<int>{1});
-  expect_as_original(1, 0.5, 0.5);
+  EXPECT_EQ(c.candidates, 1);
+  EXPECT_FALSE(c.has_neighbour);
 }
 
-TEST_F(DesignTest, RuleAtSomeLooksAgreesWithEveryOutcomeSequence) {
+TEST(Characteristics, RuleAtSomeLooksAgreesWithEveryOutcomeSequence) {
   // The count at look 3 is below the one at look 2, and the one at look 5 cannot be reached.
   const Rule rule{6, {2, 3, 5, 6}, {2, 1, 7, 3}};
   long double p_stop = 0, before_last = 0, m[3] = {0, 0, 0}, q[3] = {0, 0, 0};
@@ -299,8 +378,8 @@ TEST_F(DesignTest, RuleAtSomeLooksAgreesWithEveryOutcomeSequence) {
     const long double x[3] = {1.0L * n, 1.0L * y, 1.0L * y / n};
     for (int i = 0; i < 3; ++i) m[i] += w * x[i], q[i] += w * x[i] * x[i];
   });
-  OcRow row;
-  ASSERT_EQ(rule_oc_with(CrossingEngine::kExact, rule, 0.27, &row), 0);
+  const OcRow row = characteristics(rule, {0.27}, Method{MethodKind::kExact})[0];
+  EXPECT_EQ(row.rate, 0.27);
   EXPECT_NEAR(row.p_stop, static_cast<double>(p_stop), 1e-14);
   EXPECT_NEAR(row.p_stop_before_last, static_cast<double>(before_last), 1e-14);
   const double got[][2] = {
@@ -309,20 +388,45 @@ TEST_F(DesignTest, RuleAtSomeLooksAgreesWithEveryOutcomeSequence) {
     EXPECT_NEAR(got[i][0], static_cast<double>(m[i]), 1e-13);
     EXPECT_NEAR(got[i][1], static_cast<double>(std::sqrt(q[i] - m[i] * m[i])), 1e-9);
   }
-  const double kept = row.p_stop;
-  EXPECT_EQ(rule_oc_with(CrossingEngine::kExact, Rule{3, {3}, {0}}, 0.5, &row), 4);
-  EXPECT_EQ(row.p_stop, kept);
 }
 
-TEST_F(DesignTest, RejectsWhatTheEngineRejectsAndLooksThatAreNotStages) {
-  Calibration c;
-  EXPECT_EQ(calibrate(Design{5, 1.0, 0.1, {}, {}, 1}, &c), 1);
-  EXPECT_EQ(calibrate(Design{256, 0.3, 0.1, {}, {}, 1}, &c), 2);
-  for (const std::vector<int> &looks : {std::vector<int>{2, 4}, {3, 3, 6}, {0, 6}, {4, 7}}) {
-    EXPECT_EQ(calibrate(Design{6, 0.3, 0.1, {}, looks, 1}, &c), 2);
-    EXPECT_TRUE(shape_counts(Design{6, 0.3, 0.1, {}, looks, 1}, 0.1).empty());
+// The field an Error names, or "" when call does not throw one.
+template <class Call>
+std::string error_field(Call call) {
+  try {
+    call();
+  } catch (const Error &e) {
+    return e.field();
   }
-  EXPECT_EQ(c.candidates, 0);  // untouched
+  return "";
+}
+
+TEST(Calibration, RefusesWhatItCannotComputeNamingTheField) {
+  const struct {
+    Design design;
+    const char *field;
+  } designs[] = {
+      {{5, 1.0, 0.1, {}, {}, 1}, "theta"},
+      {{256, 0.3, 0.1, {}, {}, 1}, "K"},
+      {{6, 0.3, 0.0, {}, {}, 1}, "phi"},
+      {{6, 0.3, 0.1, {ShapeKind::kSprt, 0, 0, 0, 0.2}, {}, 1}, "shape"},  // P1 below theta
+      {{6, 0.3, 0.1, {}, {}, 7}, "min_events"},
+      {{6, 0.3, 0.1, {}, {2, 4}, 1}, "looks"},
+      {{6, 0.3, 0.1, {}, {3, 3, 6}, 1}, "looks"},
+      {{6, 0.3, 0.1, {}, {0, 6}, 1}, "looks"},
+      {{6, 0.3, 0.1, {}, {4, 7}, 1}, "looks"},
+  };
+  for (const auto &t : designs) {
+    EXPECT_EQ(error_field([&] { design(t.design); }), t.field);
+    if (std::string(t.field) == "looks") {
+      EXPECT_TRUE(shape_counts(t.design, 0.1).empty());
+    }
+  }
+  const Rule rule{3, {3}, {2}};
+  EXPECT_EQ(error_field([&] { characteristics(Rule{3, {3}, {0}}, {0.5}); }), "rule");
+  EXPECT_EQ(error_field([&] { characteristics(Rule{3, {2}, {1}}, {0.5}); }), "rule");
+  EXPECT_EQ(error_field([&] { characteristics(rule, {0.5, 1.0}); }), "rates");
+  EXPECT_EQ(error_field([&] { characteristics(rule, {std::nan("")}); }), "rates");
 }
 
 }  // namespace

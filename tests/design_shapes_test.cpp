@@ -1,14 +1,20 @@
 // The boundary shapes at given constants, worked by hand; the posterior tail
-// against independent values; the spelling of shapes and the stages of a rule.
+// against independent values; the ranges of the shapes' parameters; the
+// spelling of shapes and the stages of a rule.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "core/text.h"
 #include "design/design_internal.h"
 
 namespace {
+
+using namespace contmon;
 
 Shape shape(ShapeKind kind, double x = 0.0, double y = 0.0) {
   return Shape{kind, kind == ShapeKind::kWangTsiatis ? x : 0.0, kind == ShapeKind::kBayes ? x : 0.0, y,
@@ -29,7 +35,7 @@ TEST(ShapeCounts, HandWorked) {
   const Shape wt_half = shape(ShapeKind::kWangTsiatis, 0.5),
               wt_quarter = shape(ShapeKind::kWangTsiatis, 0.25);
   const Shape bayes = shape(ShapeKind::kBayes, 1.0, 1.0), sprt = shape(ShapeKind::kSprt, 0.4);
-  const Shape maxsprt = shape(ShapeKind::kMaxSprt);
+  const Shape maxsprt = shape(ShapeKind::kMaxSprt), sprt_half = shape(ShapeKind::kSprt, 0.5);
   const struct {
     Shape shape;
     int K;
@@ -61,6 +67,11 @@ TEST(ShapeCounts, HandWorked) {
       {maxsprt, 2, 0.5, {}, 1, 1.0, {2, 2}},
       {maxsprt, 2, 0.5, {}, 1, 0.5, {1, 2}},
       {maxsprt, 4, 0.5, {4}, 1, -1.0, {2}},  // only at or above n theta
+      // THETA = 2^-1074, log THETA = -744.440: sprt:0.5 at one event, log(0.5 / THETA) - (n - 1) log 2:
+      // 743.747 743.054 742.361; maxsprt, log(1 / (n THETA)) + (n - 1) log((n - 1) / n): the same at n = 1
+      // and 2, 742.531 at n = 3 (infinite, were the quotients P1 / THETA and 1 / (n THETA) taken first).
+      {sprt_half, 3, 5e-324, {}, 1, 743.0, {1, 1, 2}},
+      {maxsprt, 3, 5e-324, {}, 1, 743.0, {1, 1, 2}},
   };
   for (const auto &c : cases) {
     Design d;
@@ -97,11 +108,95 @@ TEST(BetaUpperTail, AgainstBinomialSumsAndClosedForms) {
   }
 }
 
+TEST(BetaUpperTail, ExtremePriorsAgainstHighPrecision) {
+  // From tests/reference/beta_tail.py: mpmath at 60 and 90 digits, by a series of positive terms, neither the
+  // continued fraction nor Stirling's formula. From lgamma alone the first five were 1.7e-12 to 4.6e-12 out.
+  const double cases[][4] = {
+      {10025, 10015, 0.5, 0.52815847699439602},         // A = B = 1e4: 25 events of 40
+      {10200, 10055, 0.5, 0.84586425441198532},         // A = B = 1e4: 200 events of 255
+      {10100, 3155, 0.762, 0.49889874871491348},        // A = 1e4, B = 3000: 100 events of 255, near the mean
+      {4, 10253, 0.0003, 0.63002846604663879},          // A = 1, B = 1e4: 3 events of 255, near the mean
+      {40, 10020, 0.004, 0.46400774940456074},          // A = 20, B = 1e4: 20 events of 40
+      {10040, 0.001, 0.9999, 0.99978185823353079},      // A = 1e4, B = 0.001: 40 events of 40
+      {2, 0.001, 0.2, 0.99997683671962498},             // A = 1, B = 0.001: 1 event of 1
+      {5e-324, 1000, 0.0001, 9.0084531390971398e-324},  // A = 2^-1074, B = 960: 0 events of 40
+      {744, 256, 0.74, 0.61812692147891178},            // a + b = 1000, the first sum whose front is centred
+      {743.5, 256, 0.74, 0.61456207327833815},          // a + b = 999.5, the last from lgamma
+  };
+  for (const auto &c : cases)
+    EXPECT_NEAR(beta_upper_tail(c[0], c[1], c[2]), c[3], 3e-13) << c[0] << " " << c[1];
+}
+
+// The message of check_design, "" when it accepts the design.
+std::string fault_of(const Design &d) {
+  try {
+    check_design(d);
+  } catch (const Error &error) {
+    return error.field() + ": " + error.what();
+  }
+  return "";
+}
+
+TEST(ShapeRanges, JustInsideARuleThatStopsJustOutsideARefusalNamingTheRange) {
+  // sprt: P1 - THETA at least where logit(P1) - logit(THETA) = 1e-4, THETA (1 - THETA) (e^1e-4 - 1) /
+  // (1 + THETA (e^1e-4 - 1)): 1.60005e-5 at 0.2, just under 2.5e-5 at 0.5; near 0 (near 1) where
+  // log((1 - THETA) / (1 - P1)) (log(P1 / THETA)) reaches 1e-10: 1e-10 (1 - THETA) (1e-10 THETA).
+  const std::string sprt_text =
+      ": nearer, each patient moves the log likelihood ratio so little that rounding merges distinct stopping"
+      " rules";
+  const std::string bayes_text =
+      "': write bayes:A,B with the prior Beta(A, B), A above 0 and B from 0.001, both at most 1e4, as"
+      " bayes:1,1";
+  const auto sprt = [](double p1) { return shape(ShapeKind::kSprt, p1); };
+  const auto bayes = [](double a, double b) { return shape(ShapeKind::kBayes, a, b); };
+  const struct {
+    Shape inside, outside;
+    double theta;
+    int K;
+    double phi;
+    std::string refusal;
+  } cases[] = {
+      {sprt(0.2000161), sprt(0.200016), 0.2, 40, 0.1,
+       "--shape sprt:0.200016: P1 must be above THETA = 0.2 by at least 1.61e-05" + sprt_text},
+      {sprt(0.5000251), sprt(0.5000249), 0.5, 40, 0.1,
+       "--shape sprt:0.5000249: P1 must be above THETA = 0.5 by at least 2.51e-05" + sprt_text},
+      {sprt(1.1005e-9), sprt(1.0999e-9), 1e-9, 255, 1e-8,
+       "--shape sprt:1.0999e-09: P1 must be above THETA = 1e-09 by at least 1.005e-10" + sprt_text},
+      {sprt(0.9999999991005), sprt(0.999999999099), 0.999999999, 255, 0.9999999,
+       "--shape sprt:0.999999999099: P1 must be above THETA = 0.999999999 by at least 1.005e-10" + sprt_text},
+      {bayes(1, 0.001), bayes(1, 0.000999), 0.2, 40, 0.1, "invalid --shape 'bayes:1,0.000999" + bayes_text},
+      {bayes(1e4, 1e4), bayes(1e4, 10001), 0.5, 40, 0.1, "invalid --shape 'bayes:10000,10001" + bayes_text},
+      {bayes(1e-300, 1), bayes(0, 1), 0.2, 40, 0.1, "invalid --shape 'bayes:0,1" + bayes_text},
+  };
+  for (const auto &c : cases) {
+    const Calibration inside = design(Design{c.K, c.theta, c.phi, c.inside, {}, 1});
+    EXPECT_FALSE(inside.never_stops) << shape_argument(c.inside);
+    EXPECT_GT(inside.phi_star, 0.0) << shape_argument(c.inside);
+    EXPECT_LE(inside.phi_star, c.phi) << shape_argument(c.inside);
+    EXPECT_EQ(fault_of(Design{c.K, c.theta, c.phi, c.outside, {}, 1}), "shape: " + c.refusal);
+  }
+  // Just inside, the rule is the one the rules tend to as P1 nears THETA, as a P1 a hundred times as far
+  // gives it; one merged by rounding would differ. The same for a tiny A, which acts as 0.
+  const auto counts = [](const Shape &s, double theta) {
+    return design(Design{40, theta, 0.1, s, {}, 1}).rule.counts;
+  };
+  EXPECT_EQ(counts(sprt(0.2000161), 0.2), counts(sprt(0.2016), 0.2));
+  EXPECT_EQ(counts(bayes(1e-300, 1), 0.2), counts(bayes(1e-9, 1), 0.2));
+}
+
 TEST(Design, SpellingLooksAndStages) {
   EXPECT_EQ(shape_argument(shape(ShapeKind::kWangTsiatis, 0.1)), "wt:0.1");
   EXPECT_EQ(shape_argument(shape(ShapeKind::kBayes, 1.0, 2.5)), "bayes:1,2.5");
   EXPECT_EQ(shape_argument(shape(ShapeKind::kSprt, 0.3)), "sprt:0.3");
+  EXPECT_EQ(shape_argument(shape(ShapeKind::kMaxSprt)), "maxsprt");
   EXPECT_EQ(shape_words(shape(ShapeKind::kObf)), "O'Brien-Fleming boundary");
+  // The name and the named parameters, as the JSON report lists them.
+  EXPECT_EQ(shape_name(shape(ShapeKind::kBayes, 1.0, 2.5)), "bayes");
+  using Parameters = std::vector<std::pair<std::string, double>>;
+  EXPECT_EQ(shape_parameters(shape(ShapeKind::kBayes, 1.0, 2.5)), (Parameters{{"a", 1.0}, {"b", 2.5}}));
+  EXPECT_EQ(shape_parameters(shape(ShapeKind::kWangTsiatis, 0.1)), (Parameters{{"delta", 0.1}}));
+  EXPECT_EQ(shape_parameters(shape(ShapeKind::kSprt, 0.3)), (Parameters{{"p1", 0.3}}));
+  EXPECT_EQ(shape_parameters(shape(ShapeKind::kObf)), Parameters{});
 
   Design d{4, 0.2, 0.1, shape(ShapeKind::kPocock), {}, 1};
   EXPECT_EQ(design_looks(d), (std::vector<int>{1, 2, 3, 4}));
@@ -109,6 +204,35 @@ TEST(Design, SpellingLooksAndStages) {
   d.looks = {2, 4};
   EXPECT_FALSE(is_default_design(d));
   EXPECT_EQ(stage_boundary(Rule{6, {2, 5, 6}, {2, 9, 3}}), (std::vector<int>{0, 7, 2, 7, 7, 7, 3}));
+}
+
+TEST(Design, ArgumentsGiveTheDesignBack) {
+  std::vector<int> every_third;
+  for (int n = 3; n <= 39; n += 3) every_third.push_back(n);
+  every_third.push_back(40);
+  const struct {
+    Design design;
+    const char *arguments;
+  } cases[] = {
+      {{10, 0.3, 0.05, shape(ShapeKind::kPocock), {}, 1}, "10 0.3 0.05"},
+      {{3, 0.3, 0.05, shape(ShapeKind::kPocock), {1, 2, 3}, 1}, "3 0.3 0.05"},
+      {{40, 0.2, 0.1, shape(ShapeKind::kWangTsiatis, 0.25), every_third, 1},
+       "--shape wt:0.25 --looks 3:39:3,40 40 0.2 0.1"},
+      {{12, 0.3, 0.05, shape(ShapeKind::kObf), {4, 8, 10, 12}, 2},
+       "--shape obf --looks 4,8:12:2 --min-events 2 12 0.3 0.05"},
+      {{9, 0.123, 0.01, shape(ShapeKind::kBayes, 1.0, 2.5), {2, 9}, 1},
+       "--shape bayes:1,2.5 --looks 2,9 9 0.123 0.01"},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(design_arguments(c.design), c.arguments);
+    // The looks written read back to the design's.
+    const std::string text = c.arguments;
+    const std::size_t at = text.find("--looks ");
+    if (at != std::string::npos) {
+      const std::size_t from = at + 8;
+      EXPECT_EQ(parse_looks(text.substr(from, text.find(' ', from) - from)), c.design.looks) << text;
+    }
+  }
 }
 
 TEST(SimplestIn, FewestDigitsNearestTheMiddle) {

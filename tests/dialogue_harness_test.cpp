@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace contmon::app;
+
 const std::uint8_t *bytes(const std::string &s) { return reinterpret_cast<const std::uint8_t *>(s.data()); }
 
 TEST(DialogueHarness, CorpusAndFindingsObeyTheDialogueAndCommandLineRules) {

@@ -137,7 +137,7 @@ TEST(ExactProgram, BoundaryFileThatCannotBeCreatedIsReportedLikeContmon) {
   ProgramRun sim = run_as(CONTMON_EXE, "program", "1 0.5 0.9\n", sim_dir);
   ProgramRun exact = run_as(CONTMON_EXACT_EXE, "program", "1 0.5 0.9\n", exact_dir);
   EXPECT_EQ(exact.status, 1);
-  EXPECT_EQ(exact.err, "Open of _bndry_.dat with mode=w failed: Is a directory\n");
+  EXPECT_EQ(exact.err, "program: Open of _bndry_.dat with mode=w failed: Is a directory\n");
   EXPECT_EQ(exact.status, sim.status);
   EXPECT_EQ(exact.err, sim.err);
   EXPECT_EQ(mask_numbers(mask_date_line(exact.out)), mask_numbers(mask_date_line(as_exact_method(sim.out))));

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "ranuni/ranuni.h"
-#include "ranuni/ranuni_internal.h"
+#include "contmon/random.h"
+#include "core/generator.h"
 
+namespace contmon {
 namespace {
 
 constexpr KernelIsa kAllIsas[] = {KernelIsa::kBaseline, KernelIsa::kAvx2, KernelIsa::kAvx512};
@@ -94,10 +95,6 @@ std::string isa_name(const testing::TestParamInfo<KernelIsa> &info) {
   return names[static_cast<int>(info.param)];
 }
 
-INSTANTIATE_TEST_SUITE_P(Isa, GeneratorKernels, testing::ValuesIn(kAllIsas), isa_name);
-
-}  // namespace
-
 TEST_P(GeneratorKernels, JumpMatrixMovesTheStateAsFarAsTheRecurrence) {
   const std::vector<std::uint64_t> start = random_values(100, 5);
   for (std::size_t positions : {1, 36, 37, 100, 1009, 5000}) {
@@ -110,3 +107,37 @@ TEST_P(GeneratorKernels, JumpMatrixMovesTheStateAsFarAsTheRecurrence) {
       ASSERT_EQ(jumped[i], w[positions + i] & kValueMask) << positions << ", " << i;
   }
 }
+
+TEST_P(GeneratorKernels, ChunkGeneratorGivesTheStreamsEventBitsChunkByChunk) {
+  constexpr int kBatchesPerChunk = 3;
+  constexpr int kChunkBits = kBatchesPerChunk * kServedPerBatch;
+  const double THETA = 0.37;
+  RandomStream stream(2024);
+  std::uint64_t pending[kServedPerBatch], state[kLongLag];
+  ASSERT_EQ(StreamAccess::peek(stream, pending, state), 0);  // a seeded stream has no batch started
+  std::vector<double> deviates(4 * kChunkBits);
+  for (double &u : deviates) u = stream.RanUni();
+
+  ChunkGenerator generator(state, event_threshold(THETA), kBatchesPerChunk, GetParam());
+  std::uint64_t bits[kChunkBits / 64 + 2], start[kLongLag];
+  for (int chunk = 0; chunk < 3; ++chunk) {
+    generator.generate(bits, start);
+    for (int i = 0; i < kChunkBits; ++i)
+      ASSERT_EQ((bits[i / 64] >> (i % 64)) & 1, deviates[chunk * kChunkBits + i] <= THETA ? 1u : 0u)
+          << "chunk " << chunk << ", bit " << i;
+    // A chunk starts from the values its first batch serves.
+    ASSERT_EQ(static_cast<double>(start[0] & kValueMask) * std::ldexp(1.0, -52), deviates[chunk * kChunkBits])
+        << chunk;
+  }
+  // Restarting from the first state and moving on by seven batches lands in the third chunk's second batch.
+  generator.restart(state, 7);
+  for (int i = 0; i < kLongLag; ++i)
+    ASSERT_EQ(static_cast<double>(generator.state()[i] & kValueMask) * std::ldexp(1.0, -52),
+              deviates[7 * kServedPerBatch + i])
+        << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Isa, GeneratorKernels, testing::ValuesIn(kAllIsas), isa_name);
+
+}  // namespace
+}  // namespace contmon

@@ -1,9 +1,9 @@
-// The outputs of a run, from results built by hand: the decision table, the
+// The outputs of a run, from reports built by hand: the decision table, the
 // sentence, and the text, Markdown, JSON and CSV reports read back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -13,13 +13,17 @@
 #include "outputs/outputs_internal.h"
 #include "tests/program_runner.h"
 
-// DecisionRow compared and printed in the global namespace, where lookup finds them.
+// DecisionRow compared and printed in its own namespace, where lookup finds them.
+namespace contmon {
 bool operator==(const DecisionRow &a, const DecisionRow &b) {
   return a.from == b.from && a.to == b.to && a.count == b.count;
 }
 void PrintTo(const DecisionRow &r, std::ostream *os) { *os << r.from << "-" << r.to << ":" << r.count; }
+}  // namespace contmon
 
 namespace {
+
+using namespace contmon;
 
 using nlohmann::json;
 
@@ -87,8 +91,8 @@ OcRow row_at(double rate, int i) {
 }
 
 // contmon's ten-stage example, simulated, with an alternative of 0.5.
-RunResult ten_stages() {
-  RunResult r;
+Report ten_stages() {
+  Report r;
   r.program = "contmon";
   r.version = "1.2";
   r.trials = 1000000;
@@ -112,8 +116,8 @@ RunResult ten_stages() {
 }
 
 // An O'Brien-Fleming design looking every 5 patients, calculated exactly.
-RunResult looks_every_five() {
-  RunResult r = ten_stages();
+Report looks_every_five() {
+  Report r = ten_stages();
   r.exact = true;
   r.design.K = 20;
   r.design.shape.kind = ShapeKind::kObf;
@@ -126,18 +130,24 @@ RunResult looks_every_five() {
   return r;
 }
 
-std::string report(OutputFormat format, const RunResult &result) {
-  std::FILE *file = std::tmpfile();
-  write_report(file, format, result);
-  std::rewind(file);
-  std::string text;
-  for (int c; (c = std::fgetc(file)) != EOF;) text.push_back(static_cast<char>(c));
-  std::fclose(file);
-  return text;
+std::string report(OutputFormat format, const Report &result) { return to_format(format, result); }
+
+TEST(Formats, EachWriterIsItsFormat) {
+  for (const Report &r : {ten_stages(), looks_every_five()}) {
+    EXPECT_EQ(report(OutputFormat::kText, r), to_text(r));
+    EXPECT_EQ(to_text(r), text_report_body(r) + text_report_ending(r));
+    EXPECT_EQ(report(OutputFormat::kMarkdown, r), to_markdown(r));
+    EXPECT_EQ(report(OutputFormat::kJson, r), to_json(r));
+    EXPECT_EQ(report(OutputFormat::kCsv, r), to_csv(r));
+  }
+  // The body ends before the lines on the boundary file, which the ending holds with the date.
+  const std::string ending = text_report_ending(ten_stages());
+  EXPECT_EQ(ending.rfind("The boundary has been written to file _bndry_.dat", 0), 0u) << ending;
+  EXPECT_EQ(text_report_body(ten_stages()).find("_bndry_.dat"), std::string::npos);
 }
 
 TEST(DecisionSentence, StatesTheRowsTheLooksAndTheProbabilities) {
-  RunResult r = ten_stages();
+  Report r = ten_stages();
   EXPECT_EQ(
       decision_sentence(r),
       "Stop the trial if the number of patients with an event reaches 3 among the first 3 patients, 4 among "
@@ -172,7 +182,7 @@ std::vector<std::vector<std::string>> text_table_rows(const std::string &text) {
 }
 
 TEST(JsonReport, ReadsBackExactlyAndAgreesWithTheTextTable) {
-  for (const RunResult &r : {ten_stages(), looks_every_five()}) {
+  for (const Report &r : {ten_stages(), looks_every_five()}) {
     const json doc = json::parse(report(OutputFormat::kJson, r));
     const bool simulated = !r.exact;
     EXPECT_EQ(doc["method"], simulated ? "simulation" : "exact");
@@ -181,6 +191,10 @@ TEST(JsonReport, ReadsBackExactlyAndAgreesWithTheTextTable) {
     EXPECT_EQ(doc["inputs"]["looks"].get<std::vector<int>>(),
               r.design.looks.empty() ? every : r.design.looks);
     EXPECT_EQ(doc.contains("alpha"), r.design.shape.kind == ShapeKind::kPocock);
+    EXPECT_EQ(doc["inputs"]["shape"], shape_name(r.design.shape));
+    EXPECT_TRUE(doc["inputs"]["shape_parameters"].is_object());
+    EXPECT_EQ(doc["inputs"]["min_events"], r.design.min_events);
+    EXPECT_EQ(doc["design"], design_arguments(r.design));
     EXPECT_EQ(doc["neighbour"].is_null(), !r.calibration.has_neighbour);
     EXPECT_EQ(doc["boundary"].size(), r.calibration.rule.looks.size());
     EXPECT_EQ(doc["boundary"][1]["n"], r.calibration.rule.looks[1]);
@@ -217,7 +231,7 @@ TEST(JsonReport, ReadsBackExactlyAndAgreesWithTheTextTable) {
 }
 
 TEST(JsonReport, NotANumberIsNull) {
-  RunResult r = ten_stages();
+  Report r = ten_stages();
   r.oc[1].se_mean_n = std::numeric_limits<double>::quiet_NaN();
   r.oc[1].sd_y = std::numeric_limits<double>::infinity();
   const json doc = json::parse(report(OutputFormat::kJson, r));
@@ -226,8 +240,26 @@ TEST(JsonReport, NotANumberIsNull) {
   EXPECT_EQ(doc["oc"][1]["sd_n"].get<double>(), r.oc[1].sd_n);
 }
 
+TEST(JsonReport, ShapeParametersByNameAndNoneForARuleGiven) {
+  Report r = looks_every_five();
+  r.design.shape = Shape{ShapeKind::kBayes, 0.0, 0.5, 2.0, 0.0};
+  json doc = json::parse(report(OutputFormat::kJson, r));
+  EXPECT_EQ(doc["inputs"]["shape"], "bayes");
+  EXPECT_EQ(doc["inputs"]["shape_parameters"], (json{{"a", 0.5}, {"b", 2.0}}));
+  EXPECT_FALSE(doc.contains("alpha"));
+  EXPECT_EQ(doc["constant"].get<double>(), r.calibration.constant);
+  r.evaluated = true;
+  r.rule_file = "rule.txt";
+  doc = json::parse(report(OutputFormat::kJson, r));
+  EXPECT_TRUE(doc["inputs"]["shape"].is_null());
+  EXPECT_TRUE(doc["inputs"]["shape_parameters"].is_null());
+  EXPECT_TRUE(doc["constant"].is_null());
+  EXPECT_TRUE(doc["design"].is_null());
+  EXPECT_EQ(doc["rule_file"], "rule.txt");
+}
+
 TEST(CsvReport, ReadsBackExactly) {
-  for (const RunResult &r : {ten_stages(), looks_every_five()}) {
+  for (const Report &r : {ten_stages(), looks_every_five()}) {
     const std::vector<std::string> lines = lines_of(report(OutputFormat::kCsv, r));
     const std::string header =
         "rate,p_stop,p_stop_before_last,mean_n,sd_n,mean_y,sd_y,mean_proportion,sd_proportion";
@@ -247,8 +279,8 @@ TEST(CsvReport, ReadsBackExactly) {
   }
 }
 
-TEST(TextReport, KeepsTodaysLinesAndAddsTheDecisionTable) {
-  // Today's lines from K to the last b[] line, in order, then the closing lines.
+TEST(TextReport, KeepsTheDialoguesLinesAndAddsTheDecisionTable) {
+  // The dialogue's lines from K to the last b[] line, in order, then the closing lines.
   const std::string text = report(OutputFormat::kText, ten_stages());
   const std::vector<std::string> lines = lines_of(text);
   const std::vector<std::string> golden =
@@ -277,7 +309,7 @@ TEST(TextReport, KeepsTodaysLinesAndAddsTheDecisionTable) {
 }
 
 TEST(TextReport, BoundaryAtLooksOnlyAndTheRuleReadFromAFile) {
-  RunResult r = looks_every_five();
+  Report r = looks_every_five();
   std::string text = report(OutputFormat::kText, r);
   std::vector<std::string> b_lines;
   for (const std::string &line : lines_of(text)) {
@@ -298,7 +330,8 @@ TEST(TextReport, BoundaryAtLooksOnlyAndTheRuleReadFromAFile) {
   EXPECT_NE(text.find("\nK     = 20 \nRule read from rule.txt (not searched)\n"), std::string::npos);
   for (const char *absent : {"THETA =", "PHI", "c     =", "NEXT"})
     EXPECT_EQ(text.find(absent), std::string::npos) << absent;
-  EXPECT_NE(text.find("The rule was not written to a file (-o FILE writes it as a boundary file).\n"), std::string::npos);
+  EXPECT_NE(text.find("The rule was not written to a file (-o FILE writes it as a boundary file).\n"),
+            std::string::npos);
 }
 
 TEST(MarkdownReport, TablesAreWellFormed) {

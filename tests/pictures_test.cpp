@@ -1,4 +1,4 @@
-// The SVG picture and the HTML page of hand-built results: well-formed for xmllint, self-contained, the looks
+// The SVG picture and the HTML page of hand-built reports: well-formed for xmllint, self-contained, the looks
 // drawn where the axes say they are, and the page as headless Chromium renders, prints and reads it.
 #include <gtest/gtest.h>
 
@@ -15,8 +15,7 @@
 #include <tuple>
 #include <vector>
 
-#include "cross2s/cross2s.h"
-#include "outputs/outputs.h"
+#include "contmon/writers.h"
 #include "tests/case_name.h"
 #include "tests/program_runner.h"
 
@@ -26,33 +25,28 @@
 
 namespace {
 
-// The figures the pictures draw, computed exactly from the rule's stopping probabilities per stage.
+using namespace contmon;
+
+// The figures the pictures draw, computed exactly, with the standard errors of `trials` simulated trials.
 OcRow exact_row(const Rule &rule, double rate, long long trials) {
-  std::vector<int> upper(rule.K + 1, rule.K + 1);
-  for (std::size_t i = 0; i < rule.looks.size(); ++i) upper[rule.looks[i]] = rule.counts[i];
-  RuleOutcome out;
-  EXPECT_EQ(RuleCrossingProbWith(CrossingEngine::kExact, &out, rate, rule.K, upper.data()), 0);
-  OcRow row;
-  row.rate = rate;
-  row.p_stop = out.p_stop;
-  row.p_stop_before_last = out.p_stop - out.stop_prob[rule.K];
-  row.mean_n = rule.K * (1.0 - out.p_stop);
-  for (int k = 1; k <= rule.K; ++k) row.mean_n += k * out.stop_prob[k];
-  row.se_p_stop = trials > 0 ? std::sqrt(row.p_stop * (1.0 - row.p_stop) / trials) : NAN;
-  row.se_mean_n = trials > 0 ? 0.001 : NAN;
+  OcRow row = characteristics(rule, {rate}, Method{MethodKind::kExact})[0];
+  if (trials > 0) {
+    row.se_p_stop = std::sqrt(row.p_stop * (1.0 - row.p_stop) / static_cast<double>(trials));
+    row.se_mean_n = row.sd_n / std::sqrt(static_cast<double>(trials));
+  }
   return row;
 }
 
 struct PictureCase {
   std::string name;
-  RunResult result;
+  Report result;
   std::vector<std::string> decision_rows;  // the decision table's rows as the page writes them
 };
 
 void PrintTo(const PictureCase &c, std::ostream *os) { *os << c.name; }
 
-RunResult make_result(int K, std::vector<int> looks, std::vector<int> counts, bool exact) {
-  RunResult r;
+Report make_result(int K, std::vector<int> looks, std::vector<int> counts, bool exact) {
+  Report r;
   r.program = "contmon";
   r.version = "1.2";
   r.exact = exact;
@@ -77,7 +71,7 @@ RunResult make_result(int K, std::vector<int> looks, std::vector<int> counts, bo
 std::vector<PictureCase> picture_cases() {
   std::vector<PictureCase> cases;
   {  // after every patient, two first looks that cannot stop
-    RunResult r = make_result(10, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {2, 3, 3, 4, 5, 5, 6, 6, 6, 7}, true);
+    Report r = make_result(10, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {2, 3, 3, 4, 5, 5, 6, 6, 6, 7}, true);
     r.alternative = 0.5;
     r.alternative_row = 4;
     cases.push_back({"EveryPatientExact",
@@ -87,7 +81,7 @@ std::vector<PictureCase> picture_cases() {
                       "<tr><td>10</td><td>7</td></tr>"}});
   }
   {  // cohorts of 5 up to 30, simulated, an obf design with P1 close to theta
-    RunResult r = make_result(30, {5, 10, 15, 20, 25, 30}, {6, 6, 6, 8, 8, 10}, false);
+    Report r = make_result(30, {5, 10, 15, 20, 25, 30}, {6, 6, 6, 8, 8, 10}, false);
     r.design.theta = 0.2;
     r.theta_row = 1;
     r.design.shape.kind = ShapeKind::kObf;
@@ -99,12 +93,12 @@ std::vector<PictureCase> picture_cases() {
                       "<tr><td>30</td><td>10</td></tr>"}});
   }
   {  // no look can stop
-    RunResult r = make_result(4, {1, 2, 3, 4}, {5, 5, 5, 5}, true);
+    Report r = make_result(4, {1, 2, 3, 4}, {5, 5, 5, 5}, true);
     r.calibration.never_stops = true;
     cases.push_back({"NeverStops", r, {}});
   }
   {  // a plain rule file read with --evaluate: no theta, no PHI, a file name that needs escaping
-    RunResult r = make_result(12, {4, 8, 12}, {3, 4, 5}, true);
+    Report r = make_result(12, {4, 8, 12}, {3, 4, 5}, true);
     r.evaluated = true;
     r.has_theta = r.has_phi = false;
     r.theta_row.reset();
@@ -169,9 +163,9 @@ std::vector<std::tuple<int, int, bool>> looks_drawn(const std::string &svg, int 
 class Pictures : public testing::TestWithParam<PictureCase> {};
 
 TEST_P(Pictures, AreSelfContainedAndShowTheRule) {
-  const RunResult &r = GetParam().result;
-  const std::string svg = svg_picture(r);
-  const std::string html = html_page(r);
+  const Report &r = GetParam().result;
+  const std::string svg = to_svg(r);
+  const std::string html = to_html(r);
   const std::string xmlns = "http://www.w3.org/2000/svg";
   for (const std::string &doc : {svg, html}) {
     EXPECT_EQ(occurrences(doc, "<script"), 0u);
@@ -207,8 +201,8 @@ TEST_P(Pictures, AreWellFormedForXmllint) {
   const std::string xmllint = find_in_path("xmllint");
   if (xmllint.empty()) GTEST_SKIP() << "xmllint is not installed (Debian: libxml2-utils)";
   ScratchDirectory dir;
-  write_file(dir.path() / "picture.svg", svg_picture(GetParam().result));
-  write_file(dir.path() / "page.html", html_page(GetParam().result));
+  write_file(dir.path() / "picture.svg", to_svg(GetParam().result));
+  write_file(dir.path() / "page.html", to_html(GetParam().result));
   for (const std::vector<std::string> &args :
        {std::vector<std::string>{"--noout", "picture.svg"}, {"--noout", "page.html"}}) {
     const ProgramRun run = run_program(xmllint, "", dir.path(), OutputTarget::kFile, args);
@@ -322,7 +316,7 @@ TEST(PicturesInABrowser, TheReportPageReadsPrintsAndRenders) {
     GTEST_SKIP() << "chromium (or timeout) is not in PATH: the page is not checked in a browser";
   const PictureCase c = picture_cases()[1];
   ScratchDirectory dir;
-  const std::string page = html_page(c.result);
+  const std::string page = to_html(c.result);
   write_file(dir.path() / "report.html", page);
   // The same page on A4 paper (the browser's default is Letter), as a printer set to A4 would ask for it.
   std::string a4 = page;

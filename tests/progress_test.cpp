@@ -1,6 +1,6 @@
 // The progress line: nothing before the delay or when disabled, updates at most ten times a second, each
 // one written over the last, and erased at the end; on a clock the test sets.
-#include "progress/progress.h"
+#include "app/progress.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,8 @@
 #include <vector>
 
 namespace {
+
+using contmon::app::ProgressLine;
 
 ProgressLine::Clock::time_point test_now;
 ProgressLine::Clock::time_point fake_clock() { return test_now; }
@@ -63,6 +65,26 @@ TEST(ProgressLine, AShorterTextBlanksTheRestOfTheLonger) {
             "\ra longer text (1 s)"
             "\rshort (1 s)        \rshort (1 s)"
             "|\r           \r");
+}
+
+TEST(PaceNotice, SaysOncePerStageWhenTheFirstSecondsPromiseMoreThanAMinute) {
+  using contmon::app::PaceNotice;
+  test_now = ProgressLine::Clock::time_point{};
+  PaceNotice notice(fake_clock);
+  auto at = [](int ms) { test_now = ProgressLine::Clock::time_point{} + std::chrono::milliseconds(ms); };
+  EXPECT_EQ(notice.update("searching", 0.0), "");
+  at(1000);
+  EXPECT_EQ(notice.update("searching", 0.001), "");  // too soon to judge
+  at(3000);
+  EXPECT_EQ(notice.update("searching", 0.5), "");     // 6 s in all
+  EXPECT_EQ(notice.update("table", 0.0), "");         // a new stage starts its own clock
+  at(5000);
+  EXPECT_EQ(notice.update("table", 0.02), "table will take about 2 minutes more at this pace");  // 100 s
+  at(8000);
+  EXPECT_EQ(notice.update("table", 0.03), "");  // said once
+  EXPECT_EQ(notice.update("rows", 0.0), "");
+  at(11000);
+  EXPECT_EQ(notice.update("rows", 0.04), "rows will take about 2 minutes more at this pace");  // 75 s in all
 }
 
 }  // namespace

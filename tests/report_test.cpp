@@ -185,12 +185,12 @@ INSTANTIATE_TEST_SUITE_P(
                                   [](const std::filesystem::path &file) {
                                     std::filesystem::create_directory(file);
                                   },
-                                  "Open of _bndry_.dat with mode=w failed: Is a directory\n"},
+                                  "contmon: Open of _bndry_.dat with mode=w failed: Is a directory\n"},
                     FileFaultCase{"DiskFull",
                                   [](const std::filesystem::path &file) {
                                     std::filesystem::create_symlink("/dev/full", file);
                                   },
-                                  "Close failed: No space left on device\n"}),
+                                  "contmon: Close failed: No space left on device\n"}),
     [](const testing::TestParamInfo<FileFaultCase> &info) { return std::string(info.param.name); });
 
 TEST(Report, RunThatFailsAtInputLeavesTheBoundaryFileUntouched) {

@@ -1,19 +1,21 @@
 // Rules checked at some stages only: the fast simulation against the plain one
 // (counts and stream), the exact recursion against an enumeration of every
-// outcome sequence and against the simulation, the agreement with CrossingProb
-// on a boundary at every stage, and the refusal of bad input.
+// outcome sequence and against the simulation, the checkpoints of a
+// simulation, and the refusal of bad input.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "bndry/bndry.h"
-#include "cross2s/cross2s_internal.h"
-#include "ranuni/ranuni.h"
-#include "tests/crossing_check.h"
+#include "contmon/random.h"
+#include "core/crossing.h"
+#include "tests/case_name.h"
 
+namespace contmon {
 namespace {
 
 constexpr int kSeed = 1618;
@@ -34,14 +36,14 @@ std::vector<int> cohort_rule(int K, int cohort, int (*count)(int k)) {
   return rule_at(K, looks);
 }
 
-struct Rule {
+struct RuleCase {
   const char *name;
   int K;
   std::vector<int> upper;  // indexed 1..K
   std::vector<double> thetas;
 };
 
-void PrintTo(const Rule &r, std::ostream *os) { *os << r.name; }
+void PrintTo(const RuleCase &r, std::ostream *os) { *os << r.name; }
 
 struct RuleRun {
   int code = -1;
@@ -50,27 +52,30 @@ struct RuleRun {
   std::vector<double> next;  // the deviates that follow
 };
 
-// One calculation, calculate(&outcome) returning its code, from the stream seeded with kSeed and advanced by
-// `skip` deviates.
+// One calculation, calculate(&outcome, simulation) returning its code, from a stream seeded with kSeed and
+// advanced by `skip` deviates.
 template <class Calculate>
 RuleRun run_from(int skip, Calculate calculate) {
-  RanStart(kSeed);
-  for (int i = 0; i < skip; ++i) RanUni();
+  RandomStream stream(kSeed);
+  for (int i = 0; i < skip; ++i) stream.RanUni();
   RuleRun run;
-  run.code = calculate(&run.out);
-  run.drawn = RanUniDrawn();
-  for (int i = 0; i < 100; ++i) run.next.push_back(RanUni());
+  run.code = calculate(&run.out, Simulation{&stream, 0, nullptr});
+  run.drawn = stream.drawn();
+  for (int i = 0; i < 100; ++i) run.next.push_back(stream.RanUni());
   return run;
 }
 
-RuleRun run_rule(CrossingEngine engine, const Rule &r, double THETA, int skip) {
-  return run_from(
-      skip, [&](RuleOutcome *out) { return RuleCrossingProbWith(engine, out, THETA, r.K, r.upper.data()); });
+RuleRun run_rule(Engine engine, const RuleCase &r, double THETA, int skip) {
+  return run_from(skip, [&](RuleOutcome *out, const Simulation &simulation) {
+    return rule_crossing(engine, out, THETA, r.K, r.upper.data(), simulation);
+  });
 }
 
 // ---- The fast simulation gives the plain one's counts and stream ----------------------------
 
-std::vector<Rule> simulated_rules() {
+std::vector<RuleCase> simulated_rules() {
+  std::vector<int> late(19);  // every stage a look, the counts above the stage up to stage 4
+  for (int k = 1; k <= 18; ++k) late[static_cast<std::size_t>(k)] = 5 + k / 6;
   return {
       {"EveryPatient", 20, cohort_rule(20, 1, [](int k) { return 2 + k / 4; }), {0.1, 0.35}},
       {"CohortsOfThree", 20, cohort_rule(20, 3, [](int k) { return 2 + k / 4; }), {0.1, 0.35}},
@@ -85,45 +90,48 @@ std::vector<Rule> simulated_rules() {
       {"CountsAboveTheLook", 16, rule_at(16, {{4, 5}, {8, 3}, {12, 13}, {14, 99}, {16, 6}}), {0.25}},
       {"FallingCounts", 20, rule_at(20, {{5, 4}, {10, 2}, {15, 5}, {17, 1}, {20, 3}}), {0.1, 0.45}},
       {"NoLook", 12, rule_at(12, {}), {0.5}},
+      {"EveryStageLateStart", 18, late, {0.4}},
   };
 }
 
-class FastRuleSimulation : public testing::TestWithParam<Rule> {};
+class FastRuleSimulation : public testing::TestWithParam<RuleCase> {};
 
 TEST_P(FastRuleSimulation, GivesThePlainCountsAndStreamPosition) {
-  const Rule &r = GetParam();
+  const RuleCase &r = GetParam();
   int skip = 0;
   for (double THETA : r.thetas) {
     skip += 37;  // starts inside a word of event bits
-    const RuleRun plain = run_rule(CrossingEngine::kPlainSimulation, r, THETA, skip);
+    const RuleRun plain = run_rule(Engine::kPlainSimulation, r, THETA, skip);
     ASSERT_EQ(plain.code, 0);
     EXPECT_EQ(plain.out.K, r.K);
     for (int threads : {0, 1}) {
-      const RuleRun fast = run_from(skip, [&](RuleOutcome *out) {
-        out->K = r.K;  // sized as RuleCrossingProbWith sizes it
-        out->stop_prob.assign(r.K + 1, 0.0);
-        out->stop_joint.assign((r.K + 1) * (r.K + 1), 0.0);
-        out->end_prob.assign(r.K + 1, 0.0);
-        proceed_rule_fast(out, THETA, r.K, r.upper.data(), threads);
+      const RuleRun fast = run_from(skip, [&](RuleOutcome *out, Simulation simulation) {
+        const auto width = static_cast<std::size_t>(r.K) + 1;
+        out->K = r.K;  // sized as rule_crossing sizes it
+        out->stop_prob.assign(width, 0.0);
+        out->end_prob.assign(width, 0.0);
+        simulation.generator_threads = threads;
+        fast_rule_simulation(out, THETA, r.K, r.upper.data(), simulation);
         return 0;
       });
       const std::string what =
           "THETA " + std::to_string(THETA) + ", generator threads " + std::to_string(threads);
       EXPECT_EQ(fast.out.stop_prob, plain.out.stop_prob) << what;
-      EXPECT_EQ(fast.out.stop_joint, plain.out.stop_joint) << what;
+      EXPECT_EQ(fast.out.stops, plain.out.stops) << what;
       EXPECT_EQ(fast.out.end_prob, plain.out.end_prob) << what;
       EXPECT_EQ(fast.drawn, plain.drawn) << what;
       EXPECT_EQ(fast.next, plain.next) << what;
     }
     // The public entry with the simulation engine takes the same path and sums p_stop.
-    const RuleRun simulated = run_rule(CrossingEngine::kSimulation, r, THETA, skip);
-    EXPECT_EQ(simulated.out.stop_joint, plain.out.stop_joint);
+    const RuleRun simulated = run_rule(Engine::kSimulation, r, THETA, skip);
+    EXPECT_EQ(simulated.out.stops, plain.out.stops);
     EXPECT_EQ(simulated.out.p_stop, plain.out.p_stop);
     EXPECT_EQ(simulated.drawn, plain.drawn);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, FastRuleSimulation, testing::ValuesIn(simulated_rules()), case_name<Rule>);
+INSTANTIATE_TEST_SUITE_P(Rules, FastRuleSimulation, testing::ValuesIn(simulated_rules()),
+                         case_name<RuleCase>);
 
 // ---- The exact recursion against every outcome sequence ---------------------------------------
 
@@ -133,7 +141,7 @@ RuleOutcome enumerate(double THETA, int K, const std::vector<int> &upper) {
   RuleOutcome o;
   o.K = K;
   o.stop_prob.assign(width, 0.0);
-  o.stop_joint.assign(width * width, 0.0);
+  std::vector<double> joint(width * width, 0.0);
   o.end_prob.assign(width, 0.0);
   for (unsigned sequence = 0; sequence < (1u << K); ++sequence) {
     double probability = 1.0;
@@ -145,12 +153,15 @@ RuleOutcome enumerate(double THETA, int K, const std::vector<int> &upper) {
     }
     if (k <= K) {
       o.stop_prob[k] += probability;
-      o.stop_joint[k * width + y] += probability;
+      joint[k * width + y] += probability;
     } else {
       o.end_prob[y] += probability;
     }
   }
   for (int k = 1; k <= K; ++k) o.p_stop += o.stop_prob[k];
+  for (std::size_t i = 0; i < joint.size(); ++i)
+    if (joint[i] != 0.0) o.stops.push_back(Stop{static_cast<int>(i / width), static_cast<int>(i % width), joint[i]});
+  o.has_stops = true;
   return o;
 }
 
@@ -160,10 +171,11 @@ void expect_near(const std::vector<double> &actual, const std::vector<double> &e
     EXPECT_NEAR(actual[i], expected[i], 1e-12) << what << "[" << i << "]";
 }
 
-std::vector<Rule> enumerated_rules() {
+std::vector<RuleCase> enumerated_rules() {
   std::mt19937 engine(5);
   std::vector<int> random(13, 0);  // every stage a look, counts anywhere in 1..k+1
-  for (int k = 1; k <= 12; ++k) random[k] = std::uniform_int_distribution<int>(1, k + 1)(engine);
+  for (int k = 1; k <= 12; ++k)
+    random[static_cast<std::size_t>(k)] = std::uniform_int_distribution<int>(1, k + 1)(engine);
   return {
       {"FallingCounts", 12, rule_at(12, {{3, 3}, {6, 2}, {9, 4}, {12, 3}}), {0.2, 0.65}},
       {"JumpsPastTheCount", 12, cohort_rule(12, 4, [](int k) { return k / 2; }), {0.6}},
@@ -172,82 +184,106 @@ std::vector<Rule> enumerated_rules() {
   };
 }
 
-class ExactRule : public testing::TestWithParam<Rule> {};
+class ExactRule : public testing::TestWithParam<RuleCase> {};
 
 TEST_P(ExactRule, EqualsTheEnumerationOfOutcomeSequences) {
-  const Rule &r = GetParam();
+  const RuleCase &r = GetParam();
   for (double THETA : r.thetas) {
     const RuleOutcome expected = enumerate(THETA, r.K, r.upper);
     RuleOutcome exact;
-    RanStart(kSeed);
-    ASSERT_EQ(RuleCrossingProbWith(CrossingEngine::kExact, &exact, THETA, r.K, r.upper.data()), 0);
-    EXPECT_EQ(RanUniDrawn(), 0);
+    RandomStream stream(kSeed);
+    ASSERT_EQ(
+        rule_crossing(Engine::kExact, &exact, THETA, r.K, r.upper.data(), Simulation{&stream, 0, nullptr}),
+        0);
+    EXPECT_EQ(stream.drawn(), 0);
     EXPECT_EQ(exact.K, r.K);
     expect_near(exact.stop_prob, expected.stop_prob, "stop_prob");
-    expect_near(exact.stop_joint, expected.stop_joint, "stop_joint");
+    expect_near(joint_table(exact), joint_table(expected), "stops");
     expect_near(exact.end_prob, expected.end_prob, "end_prob");
     EXPECT_NEAR(exact.p_stop, expected.p_stop, 1e-12);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, ExactRule, testing::ValuesIn(enumerated_rules()), case_name<Rule>);
+INSTANTIATE_TEST_SUITE_P(Rules, ExactRule, testing::ValuesIn(enumerated_rules()), case_name<RuleCase>);
 
 // ---- The simulation against the exact recursion --------------------------------------------
 
+// Five standard errors of a proportion estimated from kSimulatedTrials trials, for the true value p.
+double five_standard_errors(double p) { return 5.0 * std::sqrt(p * (1.0 - p) / kSimulatedTrials); }
+
+void expect_within_monte_carlo_error(const std::vector<double> &simulated, const std::vector<double> &exact,
+                                     const std::string &what) {
+  ASSERT_EQ(simulated.size(), exact.size()) << what;
+  for (std::size_t i = 0; i < exact.size(); ++i)
+    EXPECT_NEAR(simulated[i], exact[i], five_standard_errors(exact[i])) << what << "[" << i << "]";
+}
+
 TEST(RuleSimulation, EveryCellWithinFiveStandardErrorsOfTheExactOutcome) {
-  const std::vector<Rule> rules{
+  const std::vector<RuleCase> rules{
       {"FallingCohorts", 40, rule_at(40, {{5, 3}, {10, 2}, {20, 6}, {25, 4}, {40, 8}}), {0.12}},
       {"LargestKCohortsOfTen", 255, cohort_rule(255, 10, [](int k) { return 2 + k / 12; }), {0.06}},
   };
-  for (const Rule &r : rules) {
+  // The plain simulation gives the same counts (above), so the fast one stands for both.
+  for (const RuleCase &r : rules) {
     RuleOutcome exact, simulated;
-    ASSERT_EQ(RuleCrossingProbWith(CrossingEngine::kExact, &exact, r.thetas[0], r.K, r.upper.data()), 0);
-    RanStart(kSeed);
-    ASSERT_EQ(RuleCrossingProbWith(CrossingEngine::kSimulation, &simulated, r.thetas[0], r.K, r.upper.data()),
+    ASSERT_EQ(rule_crossing(Engine::kExact, &exact, r.thetas[0], r.K, r.upper.data()), 0);
+    RandomStream stream(kSeed);
+    ASSERT_EQ(rule_crossing(Engine::kSimulation, &simulated, r.thetas[0], r.K, r.upper.data(),
+                            Simulation{&stream, 1, nullptr}),
               0);
-    expect_within_monte_carlo_error(simulated.stop_prob, exact.stop_prob, 0,
-                                    std::string(r.name) + " stop_prob");
-    expect_within_monte_carlo_error(simulated.stop_joint, exact.stop_joint, 0,
-                                    std::string(r.name) + " stop_joint");
-    expect_within_monte_carlo_error(simulated.end_prob, exact.end_prob, 0, std::string(r.name) + " end_prob");
+    expect_within_monte_carlo_error(simulated.stop_prob, exact.stop_prob, std::string(r.name) + " stop_prob");
+    expect_within_monte_carlo_error(joint_table(simulated), joint_table(exact), std::string(r.name) + " stops");
+    expect_within_monte_carlo_error(simulated.end_prob, exact.end_prob, std::string(r.name) + " end_prob");
+    EXPECT_NEAR(simulated.p_stop, exact.p_stop, five_standard_errors(exact.p_stop)) << r.name;
   }
 }
 
-// ---- A boundary at every stage: CrossingProb's figures ---------------------------------------
+// ---- Checkpoints ------------------------------------------------------------------------------
 
-TEST(RuleCrossingProb, BoundaryAtEveryStageGivesCrossingProbFigures) {
-  std::vector<int> pocock(16);
-  GetPointwiseBndry(pocock.data(), 15, 0.05, 0.3);
-  std::vector<int> late(19);  // counts above the stage up to stage 4
-  for (int k = 1; k <= 18; ++k) late[k] = 5 + k / 6;
-  const std::vector<Rule> rules{{"Pocock", 15, pocock, {0.3, 0.5}}, {"LateStart", 18, late, {0.4}}};
-  for (const Rule &r : rules) {
-    for (double THETA : r.thetas) {
-      for (CrossingEngine engine :
-           {CrossingEngine::kSimulation, CrossingEngine::kPlainSimulation, CrossingEngine::kExact}) {
-        const std::string what = std::string(r.name) + ", THETA " + std::to_string(THETA) + ", engine " +
-                                 std::to_string(static_cast<int>(engine));
-        SetCrossingEngine(engine);
-        RanStart(kSeed);
-        const CrossingResult crossing = simulated_crossing(THETA, r.K, no_lower_boundary(r.K), r.upper);
-        ASSERT_EQ(crossing.code, 0) << what;
-        const long long crossing_drawn = RanUniDrawn();
-        RanStart(kSeed);
-        RuleOutcome rule;
-        ASSERT_EQ(RuleCrossingProbWith(engine, &rule, THETA, r.K, r.upper.data()), 0) << what;
-        EXPECT_EQ(rule.stop_prob, crossing.up) << what;
-        EXPECT_EQ(rule.end_prob, crossing.end) << what;
-        EXPECT_EQ(rule.p_stop, array_sum(crossing.up.data(), 1, r.K)) << what;
-        EXPECT_EQ(RanUniDrawn(), crossing_drawn) << what;
-      }
-    }
+TEST(RuleSimulation, CheckpointsComeEveryBlockOfTrialsAndMayStopTheRun) {
+  const std::vector<int> upper = cohort_rule(10, 5, [](int k) { return 2 + k / 6; });
+  struct Stop : std::runtime_error {
+    Stop() : std::runtime_error("stopped") {}
+  };
+  const struct {
+    const char *name;
+    Engine engine;
+    int threads;
+  } runs[] = {{"plain", Engine::kPlainSimulation, 0},
+              {"fast", Engine::kSimulation, 0},
+              {"fast with generator threads", Engine::kSimulation, 2}};
+  for (const auto &run : runs) {
+    int calls = 0;
+    const std::function<void()> count = [&] { ++calls; };
+    RandomStream stream(kSeed);
+    RuleOutcome out;
+    ASSERT_EQ(
+        rule_crossing(run.engine, &out, 0.2, 10, upper.data(), Simulation{&stream, run.threads, &count}), 0);
+    EXPECT_EQ(calls, kSimulatedTrials / kCheckpointTrials) << run.name;
+
+    // A checkpoint that throws ends the run there; the reader's threads are stopped on the way out.
+    calls = 0;
+    const std::function<void()> stop_third = [&] {
+      if (++calls == 3) throw Stop();
+    };
+    RandomStream stopped(kSeed);
+    EXPECT_THROW(rule_crossing(run.engine, &out, 0.2, 10, upper.data(),
+                               Simulation{&stopped, run.threads, &stop_third}),
+                 Stop)
+        << run.name;
+    EXPECT_EQ(calls, 3) << run.name;
   }
-  SetCrossingEngine(default_crossing_engine);
+  // The exact recursion draws nothing and has no checkpoint.
+  int calls = 0;
+  const std::function<void()> count = [&] { ++calls; };
+  RuleOutcome out;
+  ASSERT_EQ(rule_crossing(Engine::kExact, &out, 0.2, 10, upper.data(), Simulation{nullptr, 0, &count}), 0);
+  EXPECT_EQ(calls, 0);
 }
 
 // ---- Bad input ----------------------------------------------------------------------------
 
-TEST(RuleCrossingProb, BadInputIsRefusedWithNothingDrawnOrWritten) {
+TEST(RuleCrossing, BadInputIsRefusedWithNothingDrawnOrWritten) {
   struct Case {
     const char *name;
     double THETA;
@@ -267,24 +303,26 @@ TEST(RuleCrossingProb, BadInputIsRefusedWithNothingDrawnOrWritten) {
       {"NegativeCount", 0.3, 2, {0, -1, 3}, 4},
   };
   for (const Case &c : cases) {
-    for (CrossingEngine engine :
-         {CrossingEngine::kSimulation, CrossingEngine::kPlainSimulation, CrossingEngine::kExact}) {
+    for (Engine engine : {Engine::kSimulation, Engine::kPlainSimulation, Engine::kExact}) {
       RuleOutcome out;
       out.K = -7;
       out.stop_prob = {7.0};
       out.p_stop = 7.0;
-      RanStart(kSeed);
-      EXPECT_EQ(RuleCrossingProbWith(engine, &out, c.THETA, c.K, c.upper.data()), c.code) << c.name;
-      EXPECT_EQ(RanUniDrawn(), 0) << c.name;
+      RandomStream stream(kSeed);
+      EXPECT_EQ(rule_crossing(engine, &out, c.THETA, c.K, c.upper.data(), Simulation{&stream, 0, nullptr}),
+                c.code)
+          << c.name;
+      EXPECT_EQ(stream.drawn(), 0) << c.name;
       EXPECT_EQ(out.K, -7) << c.name;
       EXPECT_EQ(out.stop_prob, std::vector<double>{7.0}) << c.name;
-      EXPECT_TRUE(out.stop_joint.empty() && out.end_prob.empty()) << c.name;
+      EXPECT_TRUE(out.stops.empty() && out.end_prob.empty()) << c.name;
       EXPECT_EQ(out.p_stop, 7.0) << c.name;
     }
   }
   // The largest K is accepted.
   RuleOutcome out;
-  EXPECT_EQ(RuleCrossingProbWith(CrossingEngine::kExact, &out, 0.3, 255, valid.data()), 0);
+  EXPECT_EQ(rule_crossing(Engine::kExact, &out, 0.3, 255, valid.data()), 0);
 }
 
 }  // namespace
+}  // namespace contmon

@@ -1,5 +1,6 @@
 // Numbers typed as arguments: what each reader accepts and the value it gives, and the message for what it
-// refuses; rate lists expanded to the values their decimal forms have.
+// refuses (thrown by the public readers as an Error naming the field); rate lists expanded to the values
+// their decimal forms have; the option suggested for a misspelt one.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,10 +8,13 @@
 #include <utility>
 #include <vector>
 
-#include "cli/cli_internal.h"
+#include "app/command_line.h"
+#include "design/parse.h"
 #include "tests/case_name.h"
 
 namespace {
+
+using namespace contmon;
 
 struct NumberCase {
   const char *name;
@@ -34,20 +38,52 @@ std::pair<double, std::string> as_theta(const char *text) {
   return {p, message};
 }
 
-class SampleSize : public testing::TestWithParam<NumberCase> {};
-class Probability : public testing::TestWithParam<NumberCase> {};
-
-void expect_read(std::pair<double, std::string> (*reader)(const char *), const NumberCase &c) {
-  const auto [value, message] = reader(c.text);
-  EXPECT_EQ(message, c.message);
-  if (*c.message == '\0') {
-    EXPECT_EQ(value, c.value);
+// The public reader of K, returning what it throws as the field and message.
+std::pair<double, std::string> parsed_sample_size(const char *text, std::string *field) {
+  try {
+    return {parse_sample_size(text), ""};
+  } catch (const Error &e) {
+    *field = e.field();
+    return {0, e.what()};
   }
 }
 
-TEST_P(SampleSize, WholeNumbersFromOneTo255Only) { expect_read(as_sample_size, GetParam()); }
+std::pair<double, std::string> parsed_theta(const char *text, std::string *field) {
+  try {
+    return {parse_probability("THETA", text), ""};
+  } catch (const Error &e) {
+    *field = e.field();
+    return {0, e.what()};
+  }
+}
 
-TEST_P(Probability, DecimalNumbersStrictlyBetweenZeroAndOne) { expect_read(as_theta, GetParam()); }
+class SampleSize : public testing::TestWithParam<NumberCase> {};
+class Probability : public testing::TestWithParam<NumberCase> {};
+
+// Checks the reader and the public reader, which must throw the same message for the field named.
+void expect_read(std::pair<double, std::string> (*reader)(const char *),
+                 std::pair<double, std::string> (*parser)(const char *, std::string *), const char *field,
+                 const NumberCase &c) {
+  const auto [value, message] = reader(c.text);
+  EXPECT_EQ(message, c.message);
+  std::string thrown_field;
+  const auto [parsed, thrown] = parser(c.text, &thrown_field);
+  EXPECT_EQ(thrown, c.message);
+  if (*c.message == '\0') {
+    EXPECT_EQ(value, c.value);
+    EXPECT_EQ(parsed, c.value);
+  } else {
+    EXPECT_EQ(thrown_field, field);
+  }
+}
+
+TEST_P(SampleSize, WholeNumbersFromOneTo255Only) {
+  expect_read(as_sample_size, parsed_sample_size, "K", GetParam());
+}
+
+TEST_P(Probability, DecimalNumbersStrictlyBetweenZeroAndOne) {
+  expect_read(as_theta, parsed_theta, "THETA", GetParam());
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SampleSize,
@@ -119,10 +155,20 @@ class Rates : public testing::TestWithParam<RatesCase> {};
 TEST_P(Rates, ListsAndRangesInOrderWithTheValuesOfTheirDecimals) {
   std::vector<double> rates;
   EXPECT_EQ(read_rates(GetParam().text, &rates), GetParam().message);
-  if (*GetParam().message != '\0') return;
+  if (*GetParam().message != '\0') {
+    try {
+      parse_rates(GetParam().text);
+      ADD_FAILURE() << "no Error thrown";
+    } catch (const Error &e) {
+      EXPECT_EQ(e.field(), "rates");
+      EXPECT_EQ(e.what(), std::string(GetParam().message));
+    }
+    return;
+  }
   std::vector<double> expected;
   for (const char *rate : GetParam().rates) expected.push_back(std::strtod(rate, nullptr));
   EXPECT_EQ(rates, expected);
+  EXPECT_EQ(parse_rates(GetParam().text), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -154,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "0.1:1:0.1",
                   {},
                   "invalid --rates '0.1:1:0.1': range '0.1:1:0.1': FROM and TO are rates between 0 and 1"},
-        RatesCase{"FourParts",
+        RatesCase{"FourFields",
                   "0.1:0.2:0.1:0.1",
                   {},
                   "invalid --rates '0.1:0.2:0.1:0.1': range '0.1:0.2:0.1:0.1': a range is FROM:TO:STEP, as "
@@ -186,6 +232,7 @@ TEST(Rates, TenThousandAtMost) {
 }
 
 TEST(NearestOption, SuggestsAKnownOptionWithinTwoEdits) {
+  using app::nearest_option;
   EXPECT_EQ(nearest_option("--exac"), "--exact");
   EXPECT_EQ(nearest_option("--rate=0.1"), "--rates");
   EXPECT_EQ(nearest_option("--simualte"), "--simulate");

@@ -1,5 +1,6 @@
 // The operating-characteristics table: which event probabilities get a row,
-// the layout around the rows, and the width of a rate with more decimals.
+// where P1's row goes, the decimals a rate needs, and the dialogue's table
+// around the rows.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,21 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "driver/driver_internal.h"
-#include "ranuni/ranuni.h"
+#include "contmon/report.h"
+#include "contmon/writers.h"
 #include "tests/case_name.h"
 #include "tests/program_runner.h"
-#include "tests/stdout_capture.h"
 
 namespace {
 
-TEST(RoundUp, NextMultipleNotBelow) {
-  struct {
-    int n, m, expected;
-  } cases[] = {{0, 5, 0},   {1, 5, 5}, {5, 5, 5},  {96, 5, 100},
-               {29, 5, 30}, {7, 1, 7}, {-3, 5, 5}, {12, 0, 12}};
-  for (const auto &c : cases) EXPECT_EQ(round_up(c.n, c.m), c.expected) << c.n << ", " << c.m;
-}
+using namespace contmon;
 
 // Grid values in hundredths, from first to 95 in steps of 5.
 std::vector<double> grid_from(int first) {
@@ -48,9 +42,7 @@ class TableRows : public testing::TestWithParam<RowCase> {};
 
 TEST_P(TableRows, ThetaRowUnlessOnTheGridThenTheGrid) {
   const RowCase &c = GetParam();
-  double p[kMaxTableRows];
-  const int rows = table_event_probabilities(c.THETA, p);
-  EXPECT_EQ(std::vector<double>(p, p + rows), c.rows);
+  EXPECT_EQ(default_rates(c.THETA), c.rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,7 +75,7 @@ struct ReportRowsCase {
   double THETA;
   std::vector<double> rows;
   std::size_t alternative_row;
-  int decimals;
+  int decimals;  // 0: not checked, for a rate no 2 to 9 decimals can show
 };
 
 void PrintTo(const ReportRowsCase &c, std::ostream *os) { *os << c.name; }
@@ -92,16 +84,13 @@ class ReportRows : public testing::TestWithParam<ReportRowsCase> {};
 
 TEST_P(ReportRows, RatesInTheirOrderAndTheAlternativeOnce) {
   const ReportRowsCase &c = GetParam();
-  ReportOptions options;
-  options.rates = c.rates;
-  options.alternative = c.alternative;
   std::size_t alternative_row = 999;
-  const std::vector<double> rows = report_rows(options, c.THETA, &alternative_row);
+  const std::vector<double> rows = table_rates(c.rates, c.THETA, c.alternative, &alternative_row);
   EXPECT_EQ(rows, c.rows);
-  if (c.alternative) {
-    EXPECT_EQ(alternative_row, c.alternative_row);
+  EXPECT_EQ(alternative_row, c.alternative ? c.alternative_row : 999u);
+  if (c.decimals > 0) {
+    EXPECT_EQ(rate_decimals(rows), c.decimals);
   }
-  EXPECT_EQ(rate_decimals(rows), c.decimals);
 }
 
 std::vector<double> inserted(std::vector<double> rows, std::size_t at, double p) {
@@ -113,6 +102,22 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ReportRows,
     testing::Values(
         ReportRowsCase{"DefaultRows", {}, std::nullopt, 0.3, grid_from(30), 0, 2},
+        // The default rows leave out a THETA within 1e-10 of 0, the table does not.
+        ReportRowsCase{"ThetaNearZeroHeadsTheDefaultRows",
+                       {},
+                       std::nullopt,
+                       1e-11,
+                       with_theta_row(1e-11, grid_from(5)),
+                       0,
+                       0},
+        ReportRowsCase{"AlternativeBelowTheGridAfterThetaRow",
+                       {},
+                       0.02,
+                       0.01,
+                       inserted(with_theta_row(0.01, grid_from(5)), 1, 0.02),
+                       1,
+                       2},
+        ReportRowsCase{"AlternativeWithinToleranceOfARate", {0.2, 0.4}, 0.4 + 1e-11, 0.1, {0.2, 0.4}, 1, 2},
         ReportRowsCase{
             "RatesAsGiven", {0.4, 0.1, 0.125, 0.4}, std::nullopt, 0.3, {0.4, 0.1, 0.125, 0.4}, 0, 3},
         ReportRowsCase{"AlternativeAmongTheGrid", {}, 0.33, 0.3, inserted(grid_from(30), 1, 0.33), 1, 2},
@@ -132,12 +137,15 @@ INSTANTIATE_TEST_SUITE_P(
             "NineDecimalsAtMost", {0.5, 1.23456789e-6}, std::nullopt, 0.1, {0.5, 1.23456789e-6}, 0, 9}),
     case_name<ReportRowsCase>);
 
-TEST(TablePrint, HeaderRowsAndDefinitions) {
-  RanStart(314159);
-  const int upper[] = {0, 1, 2, 2};
-  StdoutCapture capture;
-  table_print(0.123, 3, upper);
-  const std::string text = capture.text();
+// The figures of the rule {1, 2, 2} after each of three patients at the default rows for 0.123.
+std::vector<OcRow> three_stage_rows() {
+  return characteristics(Rule{3, {1, 2, 3}, {1, 2, 2}}, default_rates(0.123), Method{MethodKind::kExact});
+}
+
+TEST(DialogueTable, HeaderRowsAndDefinitions) {
+  const std::vector<OcRow> rows = three_stage_rows();
+  ASSERT_EQ(rows.size(), 18u);
+  const std::string text = dialogue_table(rows);
   ASSERT_EQ(text.back(), '\n');
   const std::vector<std::string> lines = lines_of(text);
   ASSERT_EQ(lines.size(), 2u + 18u + 8u);
@@ -147,15 +155,21 @@ TEST(TablePrint, HeaderRowsAndDefinitions) {
   const char *first_columns[] = {"0.12    ", "0.15    ", "0.20    ", "0.25    ", "0.30    ", "0.35    ",
                                  "0.40    ", "0.45    ", "0.50    ", "0.55    ", "0.60    ", "0.65    ",
                                  "0.70    ", "0.75    ", "0.80    ", "0.85    ", "0.90    ", "0.95    "};
-  for (int row = 0; row < 18; ++row) {
-    const std::string &line = lines[2 + row];
-    EXPECT_EQ(line.substr(0, 8), first_columns[row]);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::string &line = lines[2 + i];
+    EXPECT_EQ(line.substr(0, 8), first_columns[i]);
     EXPECT_EQ(line.size(), 64u) << line;  // eight left-justified columns of eight characters
     double values[8];
     ASSERT_EQ(std::sscanf(line.c_str(), "%lf %lf %lf %lf %lf %lf %lf %lf", &values[0], &values[1], &values[2],
                           &values[3], &values[4], &values[5], &values[6], &values[7]),
               8)
         << line;
+    // Each column holds its figure, within half a unit of its last decimal: PHI* has three, the others two.
+    const OcRow &r = rows[i];
+    const double figures[] = {r.rate,   r.p_stop, r.mean_y,          r.sd_y,
+                              r.mean_n, r.sd_n,   r.mean_proportion, r.sd_proportion};
+    for (int k = 0; k < 8; ++k)
+      EXPECT_NEAR(values[k], figures[k], (k == 1 ? 0.0005 : 0.005) + 1e-12) << line << " column " << k;
     EXPECT_GE(values[4], 1.0);  // E[N]
     EXPECT_LE(values[4], 3.0);
   }
@@ -168,38 +182,18 @@ TEST(TablePrint, HeaderRowsAndDefinitions) {
                              "  SD[ ]  denotes the standard deviation", ""}));
 }
 
-TEST(TablePrint, ARowIsPrintedAsTablePrintPrintsIt) {
-  const int lower[] = {0, -1, -1, -1};
-  const int upper[] = {0, 1, 2, 2};
-  RanStart(314159);
-  StdoutCapture one_row;
-  table_print1(0.123, 3, lower, upper);
-  const std::string row = one_row.text();
-
-  RanStart(314159);
-  StdoutCapture table;
-  table_print(0.123, 3, upper);
-  const std::vector<std::string> lines = lines_of(table.text());
-  ASSERT_GT(lines.size(), 2u);
-  EXPECT_EQ(row, lines[2] + "\n");
-}
-
-TEST(TablePrint, RatesWithMoreDecimalsWidenOnlyTheirColumnAndKeepTheRowsFigures) {
-  const int upper[] = {0, 1, 2, 2};
-  const std::vector<double> p = {0.1234567, 0.5};
-  RanStart(314159);
-  const std::vector<oc_summary> rows = table_summaries(p, 3, upper);
-  StdoutCapture capture;
-  print_table(p, rows, rate_decimals(p));
-  const std::vector<std::string> lines = lines_of(capture.text());
+TEST(DialogueTable, RatesWithMoreDecimalsKeepTheColumnsWidth) {
+  // The dialogue's table always shows two decimals: a rate that needs seven keeps its row 64 columns wide.
+  std::vector<OcRow> rows = three_stage_rows();
+  rows.resize(2);
+  rows[0].rate = 0.1234567;
+  rows[1].rate = 0.5;
+  const std::vector<std::string> lines = lines_of(dialogue_table(rows));
   ASSERT_GE(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "THETA     PHI*    E[Y]    SD[Y]   E[N]    SD[N]   E[Y/N]  SD[Y/N] ");
-  EXPECT_EQ(lines[2].substr(0, 10), "0.1234567 ");
-  EXPECT_EQ(lines[3].substr(0, 10), "0.5000000 ");
-  // The figures are those of a two-decimal table of the same rows.
-  StdoutCapture narrow;
-  print_table(p, rows, 2);
-  EXPECT_EQ(lines[3].substr(10), lines_of(narrow.text())[3].substr(8));
+  EXPECT_EQ(lines[2].substr(0, 8), "0.12    ");
+  EXPECT_EQ(lines[3].substr(0, 8), "0.50    ");
+  EXPECT_EQ(lines[2].size(), 64u);
+  EXPECT_EQ(lines_of(dialogue_table({})).size(), 2u + 8u);  // no rows: the header and the definitions
 }
 
 }  // namespace
