@@ -1,12 +1,13 @@
-// Cost of a design with the exact engine at K = 255: the calibration of each
+// Cost of a design with the exact method at K = 255: the calibration of each
 // shape, at every patient and in cohorts of 5 from patient 20, followed by 20
 // rows of operating characteristics of the rule it chose.
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
-#include "design/design.h"
+#include "contmon/design.h"
 
+namespace contmon {
 namespace {
 
 Shape shape_of(int index) {
@@ -35,7 +36,6 @@ Shape shape_of(int index) {
 }
 
 void BM_CalibrationAndTwentyRows(benchmark::State &state) {
-  SetCrossingEngine(CrossingEngine::kExact);
   Design d;
   d.K = 255;
   d.theta = 0.1;
@@ -44,14 +44,12 @@ void BM_CalibrationAndTwentyRows(benchmark::State &state) {
   if (state.range(1) == 1)
     for (int n = 20; n <= 255; n += 5) d.looks.push_back(n);  // 255 is among them
   state.SetLabel(shape_argument(d.shape) + (d.looks.empty() ? " every patient" : " cohorts"));
+  std::vector<double> rates;
+  for (int row = 1; row <= 20; ++row) rates.push_back(0.01 * row);
+  const Method exact{MethodKind::kExact};
   for (auto _ : state) {
-    Calibration c;
-    if (calibrate(d, &c) != 0) state.SkipWithError("calibration failed");
-    for (int row = 1; row <= 20; ++row) {
-      OcRow oc;
-      if (rule_oc(c.rule, 0.01 * row, &oc) != 0) state.SkipWithError("rule failed");
-      benchmark::DoNotOptimize(oc);
-    }
+    const Calibration c = design(d, exact);
+    benchmark::DoNotOptimize(characteristics(c.rule, rates, exact));
   }
 }
 BENCHMARK(BM_CalibrationAndTwentyRows)
@@ -59,3 +57,4 @@ BENCHMARK(BM_CalibrationAndTwentyRows)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+}  // namespace contmon

@@ -1,48 +1,48 @@
-// Cost of one table row: the summary of a fixed boundary (one simulation of
-// 1,000,000 trials) and, apart from it, the listing of stopping points and
-// the three weighted moments that turn its probabilities into the row.
+// Cost of one table row: the row of a fixed rule from one simulation of
+// 1,000,000 trials (or exactly) through the public API, and apart from it the
+// figures that turn an outcome's probabilities into the row.
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
-#include "bndry/bndry.h"
-#include "cross2s/cross2s.h"
+#include "contmon/design.h"
+#include "core/crossing.h"
+#include "design/design_internal.h"
 
+namespace contmon {
 namespace {
 
-std::vector<int> pocock_boundary(int K, double THETA, double level) {
-  std::vector<int> upper(K + 1);
-  GetPointwiseBndry(upper.data(), K, level, THETA);
-  return upper;
+// The Pocock rule at pointwise level 0.002 for theta 0.1 after every patient.
+Rule pocock_rule(int K) {
+  Design design;
+  design.K = K;
+  design.theta = 0.1;
+  design.phi = 0.1;
+  return Rule{K, design_looks(design), shape_counts(design, 0.002)};
 }
 
-void BM_Summary(benchmark::State &state) {
-  const int K = static_cast<int>(state.range(0));
-  const std::vector<int> upper = pocock_boundary(K, 0.1, 0.002);
-  const std::vector<int> lower(K + 1, -1);
-  for (auto _ : state) benchmark::DoNotOptimize(summary(0.1, K, lower.data(), upper.data()));
+// One row at 0.1 by the method of range(1): 0 exact, 1 simulation, 2 plain simulation.
+void BM_CharacteristicsRow(benchmark::State &state) {
+  const Rule rule = pocock_rule(static_cast<int>(state.range(0)));
+  Method method;
+  method.kind = static_cast<MethodKind>(state.range(1));
+  for (auto _ : state) benchmark::DoNotOptimize(characteristics(rule, {0.1}, method));
 }
-BENCHMARK(BM_Summary)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CharacteristicsRow)
+    ->ArgNames({"K", "method"})
+    ->ArgsProduct({{10, 100}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
-void BM_StoppingPointsAndMoments(benchmark::State &state) {
-  const int K = static_cast<int>(state.range(0));
-  const std::vector<int> upper = pocock_boundary(K, 0.1, 0.002);
-  const std::vector<int> lower(K + 1, -1);
-  std::vector<double> lo(K + 1), up(K + 1), end(K + 1);
-  ExactCrossingProb(lo.data(), up.data(), end.data(), 0.1, K, lower.data(), upper.data());
-  std::vector<double> y(3 * K + 1), n(3 * K + 1), ratio(3 * K + 1), p(3 * K + 1);
-  int count[4];
-  double mv[3];
-  for (auto _ : state) {
-    const int last = yn_dstn(y.data(), n.data(), p.data(), count, lo.data(), up.data(), end.data(),
-                             lower.data(), upper.data(), K);
-    array_div(ratio.data(), y.data(), n.data(), 0, last);
-    meanvar(mv, ratio.data(), p.data(), 0, last);
-    meanvar(mv, y.data(), p.data(), 0, last);
-    meanvar(mv, n.data(), p.data(), 0, last);
-    benchmark::DoNotOptimize(mv);
-  }
+// The figures of a row (means and standard deviations of N, Y and Y/N) from an exact outcome.
+void BM_OutcomeFigures(benchmark::State &state) {
+  const Rule rule = pocock_rule(static_cast<int>(state.range(0)));
+  const std::vector<int> upper = stage_boundary(rule);
+  RuleOutcome out;
+  if (rule_crossing(Engine::kExact, &out, 0.1, rule.K, upper.data()) != 0) state.SkipWithError("refused");
+  for (auto _ : state) benchmark::DoNotOptimize(outcome_figures(out, 0.1, kSimulatedTrials));
 }
-BENCHMARK(BM_StoppingPointsAndMoments)->Arg(10)->Arg(255);
+BENCHMARK(BM_OutcomeFigures)->Arg(10)->Arg(255);
 
 }  // namespace
+}  // namespace contmon

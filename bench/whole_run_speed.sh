@@ -2,20 +2,28 @@
 # Times whole runs of the built programs with hyperfine, one hyperfine run per
 # input so that the figures of an input come from the same minutes of this
 # noisy machine: contmon (simulation), contmon --exact and, with --plain,
-# contmon-plain, the same program with the reference simulation engine, whose
-# output is first checked to be contmon's byte for byte. Prints hyperfine's
-# summary (ratios) and a markdown table per input.
+# contmon-plain, the same program with the reference simulation engine, and,
+# with --portable DIR, the contmon of a build configured with
+# -DCONTMON_PORTABLE=ON (plain C++ kernels, as on machines without x86
+# vectors); the output of each is first checked to be contmon's byte for byte.
+# Prints hyperfine's summary (ratios) and a markdown table per input.
 #
-#   bench/whole_run_speed.sh [--plain] [build-dir] [runs] ["K THETA PHI" ...]
+#   bench/whole_run_speed.sh [--plain] [--portable DIR] [build-dir] [runs] ["K THETA PHI" ...]
 #
 # Needs hyperfine (apt-get install hyperfine); --plain needs a build with
 # benchmarks on.
 set -euo pipefail
 plain=false
-if [[ ${1:-} == --plain ]]; then
-  plain=true
-  shift
-fi
+portable=""
+while [[ ${1:-} == --plain || ${1:-} == --portable ]]; do
+  if [[ $1 == --plain ]]; then
+    plain=true
+    shift
+  else
+    portable=$(cd "$2" && pwd)/contmon
+    shift 2
+  fi
+done
 build=$(cd "${1:-build}" && pwd)
 runs=${2:-3}
 shift $(($# < 2 ? $# : 2))
@@ -44,6 +52,12 @@ for input in "${inputs[@]}"; do
     "$reference" $input | grep -v '^Date and time' >plain.out
     cmp -s fast.out plain.out || { echo "outputs differ for input $input" >&2; exit 1; }
     commands+=(--command-name "contmon-plain $input" "$reference $input")
+  fi
+  if [[ -n $portable ]]; then
+    "$contmon" $input | grep -v '^Date and time' >fast.out
+    "$portable" $input | grep -v '^Date and time' >portable.out
+    cmp -s fast.out portable.out || { echo "the portable build's output differs for input $input" >&2; exit 1; }
+    commands+=(--command-name "contmon (portable) $input" "$portable $input")
   fi
   echo "== input: $input"
   hyperfine --runs "$runs" --warmup 1 --output=null --export-markdown "$work/table.md" "${commands[@]}"

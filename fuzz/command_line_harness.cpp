@@ -2,9 +2,14 @@
 // plain rules of its own, what every accepted value must be.
 #include "fuzz/command_line_harness.h"
 
+#include "app/options.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+
+using namespace contmon;
+using namespace contmon::app;
 
 namespace {
 
@@ -42,9 +47,8 @@ bool is_probability(double x) { return x > 0.0 && x < 1.0; }
 
 // The long options that take the next argument as their value.
 bool takes_value(const std::string &arg) {
-  for (const char *name : {"--output", "--rates", "--alternative", "--shape", "--looks", "--cohort", "--start",
-                           "--min-events", "--evaluate", "--format", "--plot", "--report"})
-    if (arg == name) return true;
+  for (const OptionSpec &option : option_table())
+    if (arg == option.name) return option.value != nullptr;
   return false;
 }
 

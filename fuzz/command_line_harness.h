@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
+#include "app/command_line.h"
+
+using contmon::app::Command;
+using contmon::app::RunRequest;
 
 /// The arguments in data: the pieces between NUL bytes, after the program name "contmon".
 std::vector<std::string> arguments_of(const std::uint8_t *data, std::size_t size);

@@ -1,5 +1,5 @@
-// The in-process dialogue harness: fatal exits become exceptions, standard
-// output goes to an in-memory file, and the outcome is checked against rules
+// The in-process dialogue harness: the reading of K, THETA and PHI with
+// standard output sent to an in-memory file, its outcome checked against rules
 // derived from the input independently of the readers.
 #include "fuzz/dialogue_harness.h"
 
@@ -13,16 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "bndry/bndry.h"
-#include "driver/driver_internal.h"
+#include "app/app.h"
 
 namespace {
 
-struct DialogueExit {
-  int status;
-};
-
-[[noreturn]] void throw_dialogue_exit(int status) { throw DialogueExit{status}; }
+using contmon::kMaxStages;
 
 // Sends standard output to an in-memory file from construction until text() is called.
 class OutputCapture {
@@ -121,15 +116,9 @@ DialogueOutcome run_dialogue_on(const std::uint8_t *data, std::size_t size) {
   DialogueOutcome outcome;
   std::FILE *in = fmemopen(size != 0 ? const_cast<std::uint8_t *>(data) : &empty, size, "r");
   if (in == nullptr) std::abort();
-  set_fatal_exit_handler(throw_dialogue_exit);
   OutputCapture capture;
-  try {
-    read_data(in, &outcome.K, &outcome.THETA, &outcome.PHI);
-  } catch (const DialogueExit &e) {
-    outcome.status = e.status;
-  }
+  if (!contmon::app::read_data(in, &outcome.K, &outcome.THETA, &outcome.PHI)) outcome.status = 1;
   outcome.output = capture.text();
-  set_fatal_exit_handler(nullptr);
   outcome.consumed = std::ftell(in);
   std::fclose(in);
   return outcome;

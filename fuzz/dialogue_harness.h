@@ -9,7 +9,7 @@
 
 /// What reading K, THETA and PHI from one input came to.
 struct DialogueOutcome {
-  int status = -1;     ///< the status of the fatal exit, or -1 when all three values were accepted
+  int status = -1;     ///< 1 when the dialogue refused the input, or -1 when all three values were accepted
   int K = 0;           ///< as the dialogue stored it; 0 when it was never read
   double THETA = 0.0;  ///< as the dialogue stored it; 0 when it was never read
   double PHI = 0.0;    ///< as the dialogue stored it; 0 when it was never read

@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "cli/cli.h"
-#include "cli/cli_internal.h"
+#include "core/text.h"
+#include "design/parse.h"
+
+using namespace contmon;
 
 namespace {
 
@@ -71,7 +73,9 @@ bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x
 
 }  // namespace
 
-std::string rule_file_fault(const std::string &text, const std::string &message, const RuleFile &file) {
+std::string rule_file_fault(const std::string &input, const std::string &message, const RuleFile &file) {
+  // A byte-order mark before the text is no part of it.
+  const std::string text = input.rfind("\xEF\xBB\xBF", 0) == 0 ? input.substr(3) : input;
   // The lines: a final line feed ends the last one; an empty file counts as one empty line.
   std::vector<std::string> lines = split(text, '\n');
   if (lines.size() > 1 && lines.back().empty()) lines.pop_back();
@@ -108,6 +112,17 @@ std::string rule_file_fault(const std::string &text, const std::string &message,
   Rule expected;
   if (!expected_rule(lines, file.boundary_format, &expected)) return "accepted lines that give no rule";
   if (file.boundary_format) {
+    // Whole: a closing line of the probability of stopping after the stages, it and every line before it
+    // ended by its line feed.
+    auto is_closing = [](const std::string &line) {
+      const std::size_t first = line.find_first_not_of(" \t");
+      return first != std::string::npos && line.compare(first, 30, "pr(Hitting the upper boundary)") == 0;
+    };
+    std::size_t closing = static_cast<std::size_t>(rule.K) + 2;
+    while (closing < lines.size() && !is_closing(lines[closing])) ++closing;
+    if (closing >= lines.size()) return "a boundary file without its closing line accepted";
+    if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) <= closing)
+      return "a boundary file cut short within its lines accepted";
     // THETA as line 1 gives it; PHI from the one free-text line that begins with "PHI" and a blank or '='.
     if (*file.theta != std::strtod(lines[0].c_str(), nullptr)) return "THETA differs from line 1";
     int phi_lines = 0;
@@ -150,7 +165,8 @@ std::string looks_fault(const std::string &text, const std::string &message, con
       if ((n - from) % step == 0) in[static_cast<std::size_t>(n)] = true;
   }
   if (!valid) {
-    const std::string prefix = "invalid --looks '" + text + "': ";
+    // The list as a message shows it: cut after 80 bytes, control characters and stray bytes made visible.
+    const std::string prefix = "invalid --looks " + in_quotes(text) + ": ";
     if (message.compare(0, prefix.size(), prefix) != 0 || message.size() == prefix.size())
       return "no message of --looks for an invalid list";
     if (message.find('\n', prefix.size()) != std::string::npos) return "a message of more than one line";
@@ -167,7 +183,7 @@ std::string schedule_fault(int K, const std::vector<int> &list, int cohort, int 
                            const std::string &message, const std::vector<int> &looks) {
   bool valid = K >= 1 && K <= 255 && (list.empty() || cohort == 0) && cohort >= 0 && cohort <= K &&
                start >= 0 && start <= K;
-  for (int look : list) valid = valid && look >= 1 && look <= K;
+  for (int look : list) valid = valid && look >= 1 && look <= K && look >= start;
   if (!valid) {
     if (message.empty() || message.find('\n') != std::string::npos)
       return "no one-line message for the schedule";
@@ -203,7 +219,7 @@ std::string check_rule_input(const std::uint8_t *data, std::size_t size) {
   const int cohort = byte_from_end(1) < 128 ? 0 : byte_from_end(1) - 127;
   const int start = byte_from_end(2) < 128 ? 0 : byte_from_end(2) - 127;
   std::vector<int> looks;
-  const std::string schedule_message = schedule_looks(K, list, cohort, start, &looks);
+  const std::string schedule_message = read_schedule(K, list, cohort, start, &looks);
   fault = schedule_fault(K, list, cohort, start, schedule_message, looks);
   return fault.empty() ? "" : "schedule: " + fault;
 }

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "design/design.h"
+#include "contmon/design.h"
+
+using contmon::RuleFile;
 
 /// The file name the harness gives read_rule_file.
 inline constexpr const char *kFuzzRuleFileName = "rules.txt";
