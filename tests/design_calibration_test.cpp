@@ -16,6 +16,7 @@
 #include "core/binomial.h"
 #include "design/design_internal.h"
 #include "tests/case_name.h"
+#include "tests/pocock_levels.h"
 
 namespace {
 
@@ -232,35 +233,11 @@ TEST(BisectCandidates, EndOfThePrefixAtOrBelowPhiWhateverTheTies) {
 
 // ---- The Pocock boundary after every patient, simulated -------------------------------------------------
 
-// The candidate levels of the Pocock boundary after every patient: the upper tails P(S_n >= j) that matter
-// below PHI (j from n down to the first tail at or above PHI), sorted without repeats, each replaced by the
-// midpoint to the next, cut after the first level at or above PHI.
-std::vector<double> pocock_levels(int K, double theta, double phi) {
-  const BinomialTables tables(theta);
-  std::vector<double> v;
-  for (int n = 1; n <= K; ++n) {
-    for (int j = n; j >= 0; --j) {
-      v.push_back(tables.surv(n, j));
-      if (tables.surv(n, j) >= phi) break;
-    }
-  }
-  std::sort(v.begin(), v.end());
-  v.erase(std::unique(v.begin(), v.end()), v.end());
-  for (std::size_t k = 0; k + 1 < v.size(); ++k) v[k] = (v[k + 1] + v[k]) * 0.5;
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    if (v[i] >= phi) {
-      v.resize(i + 1);
-      break;
-    }
-  }
-  return v;
-}
-
 // The calibration design() must give: the bisection over the Pocock levels, each evaluated by
 // characteristics() continuing `stream` (a level of 1 or more stops every trial, 0 or less none, without an
 // evaluation), the row at theta that of the accepted evaluation.
 Calibration replayed(const Design &d, const Method &method, RandomStream *stream) {
-  const std::vector<double> levels = pocock_levels(d.K, d.theta, d.phi);
+  const std::vector<double> levels = pocock_levels(BinomialTables(d.theta), d.K, d.phi);
   RunControl control;
   control.stream = stream;
   std::optional<OcRow> accepted;

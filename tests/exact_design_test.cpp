@@ -14,6 +14,7 @@
 #include "core/binomial.h"
 #include "core/crossing.h"
 #include "tests/hand_trees.h"
+#include "tests/pocock_levels.h"
 
 namespace {
 
@@ -23,29 +24,6 @@ const Method kExact{MethodKind::kExact};
 
 // The Pocock boundary after every patient for K, THETA and PHI.
 Design pocock(int K, double theta, double phi) { return Design{K, theta, phi, {}, {}, 1}; }
-
-// The candidate levels for K, THETA and PHI: the upper tails P(S_n >= j) that matter below PHI (j from n down
-// to the first tail at or above PHI), sorted without repeats, each replaced by the midpoint to the next, cut
-// after the first level at or above PHI.
-std::vector<double> candidate_levels(const BinomialTables &tables, int K, double phi) {
-  std::vector<double> v;
-  for (int n = 1; n <= K; ++n) {
-    for (int j = n; j >= 0; --j) {
-      v.push_back(tables.surv(n, j));
-      if (tables.surv(n, j) >= phi) break;
-    }
-  }
-  std::sort(v.begin(), v.end());
-  v.erase(std::unique(v.begin(), v.end()), v.end());
-  for (std::size_t k = 0; k + 1 < v.size(); ++k) v[k] = (v[k + 1] + v[k]) * 0.5;
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    if (v[i] >= phi) {
-      v.resize(i + 1);
-      break;
-    }
-  }
-  return v;
-}
 
 // The rule of a level in (0, 1): at every patient n the smallest count whose tail is at most the level, n + 1
 // when none is.
@@ -69,7 +47,7 @@ struct ScoredCandidates {
 ScoredCandidates score_every_candidate(int K, double theta, double phi) {
   const BinomialTables tables(theta);
   ScoredCandidates c;
-  c.level = candidate_levels(tables, K, phi);
+  c.level = pocock_levels(tables, K, phi);
   for (double level : c.level) {
     // A level of 1 or more stops every trial at the first patient; one of 0 or less never stops.
     if (level >= 1.0 || level <= 0.0) {
