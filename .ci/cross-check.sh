@@ -14,16 +14,8 @@ SECONDS=0
 
 packages=(cmake make g++ libcli11-dev nlohmann-json3-dev g++-aarch64-linux-gnu qemu-user
   g++-mingw-w64-x86-64-posix wine wine64)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  apt-get update -qq
-  # wine recommends some eighty packages (fonts, sound, GStreamer) that console programs do without.
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# wine recommends some eighty packages (fonts, sound, GStreamer) that console programs do without.
+.ci/install-missing --no-install-recommends "${packages[@]}"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -11,15 +11,7 @@ started=$SECONDS
 
 # jq compares the JSON documents, pkgconf provides pkg-config, man-db provides man.
 packages=(cmake make g++ libcli11-dev nlohmann-json3-dev pkgconf jq man-db)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+.ci/install-missing "${packages[@]}"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
