@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 using namespace contmon;
@@ -52,16 +53,32 @@ bool takes_value(const std::string &arg) {
   return false;
 }
 
-// True when some argument holds word (an option's value may follow "--name="); a '?' in word may stand for
-// a control character, as messages show them.
+// True when some argument holds word (an option's value may follow "--name="), as messages show typed
+// text: a '?' may stand for a control character, and "\xNN" for a byte of no well-formed UTF-8 character
+// (or of a byte-order mark).
 bool typed(const std::vector<std::string> &args, const std::string &word) {
-  auto same = [](char arg, char shown) {
-    return shown == arg || (shown == '?' && (static_cast<unsigned char>(arg) < 0x20 || arg == 0x7f));
+  // Whether word is shown for the bytes of arg from `from` on.
+  const auto shown_at = [&word](const std::string &arg, std::size_t from) {
+    std::size_t i = 0;
+    for (std::size_t j = from; i < word.size(); ++j) {
+      if (j == arg.size()) return false;
+      const auto byte = static_cast<unsigned char>(arg[j]);
+      char escape[5];
+      std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+      if (byte >= 0x80 && word.compare(i, 4, escape) == 0) {
+        i += 4;
+      } else if (word[i] == arg[j] || (word[i] == '?' && (byte < 0x20 || byte == 0x7f))) {
+        ++i;
+      } else {
+        return false;
+      }
+    }
+    return true;
   };
   for (const std::string &arg : args) {
     if (word.empty() && (arg.empty() || arg.back() == '=')) return true;
-    if (std::search(arg.begin(), arg.end(), word.begin(), word.end(), same) != arg.end() && !word.empty())
-      return true;
+    for (std::size_t from = 0; !word.empty() && from < arg.size(); ++from)
+      if (shown_at(arg, from)) return true;
   }
   return false;
 }
@@ -215,6 +232,9 @@ std::string failure_fault(const std::string &text, const std::vector<std::string
       // An unknown option may be the rest of a bundle of short ones, a dash put before it: -hp gives -h and
       // -p, -help gives -h and -elp, -h-h gives -h and --h.
       if (lead[0] == 'u' && quoted.size() >= 2 && quoted[0] == '-') quoted.erase(0, 1);
+      // A long value is shown cut, "..." added.
+      if (quoted.size() > 3 && quoted.compare(quoted.size() - 3, 3, "...") == 0)
+        found = found || typed(args, quoted.substr(0, quoted.size() - 3));
       found = found || typed(args, quoted);
     }
     if (!found) return "a quoted value that was not typed: " + line;
