@@ -82,9 +82,25 @@ std::string visible(std::string_view text) {
 }
 
 std::string in_quotes(std::string_view text, std::size_t most) {
+  std::string shown = visible(text);
+  std::size_t cut = text.size();
+  if (shown.size() > most) {
+    // The longest start whose shown form fits in `most` bytes and begins the whole text's (so that no
+    // character is cut in two); an escape stands for one byte but shows as four.
+    const std::string whole = std::move(shown);
+    shown.clear();
+    cut = 0;
+    for (std::size_t n = 1; n < text.size(); ++n) {
+      std::string start = visible(text.substr(0, n));
+      if (whole.compare(0, start.size(), start) != 0) continue;
+      if (start.size() > most) break;
+      shown = std::move(start);
+      cut = n;
+    }
+  }
   std::string q(1, '\'');
-  q += visible(text.substr(0, most));
-  if (text.size() > most) q += "...";
+  q += shown;
+  if (cut < text.size()) q += "...";
   q += '\'';
   return q;
 }

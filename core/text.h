@@ -27,7 +27,8 @@ std::string one_line(std::string text);
 /// control characters as '?'.
 std::string visible(std::string_view text);
 
-/// text in single quotes, cut after `most` bytes with "..." added, shown as visible() shows it.
+/// text in single quotes as visible() shows it, cut between characters to at most `most` bytes shown, "..."
+/// added.
 std::string in_quotes(std::string_view text, std::size_t most = 80);
 
 }  // namespace contmon
