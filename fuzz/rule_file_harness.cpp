@@ -123,10 +123,12 @@ std::string rule_file_fault(const std::string &input, const std::string &message
     if (closing >= lines.size()) return "a boundary file without its closing line accepted";
     if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) <= closing)
       return "a boundary file cut short within its lines accepted";
-    // THETA as line 1 gives it; PHI from the one free-text line that begins with "PHI" and a blank or '='.
+    // THETA as line 1 gives it; PHI from the one free-text line that begins with "PHI" and a blank or '=',
+    // among those ended by a line feed (a last line cut short is passed over).
     if (*file.theta != std::strtod(lines[0].c_str(), nullptr)) return "THETA differs from line 1";
     int phi_lines = 0;
-    for (std::size_t i = static_cast<std::size_t>(rule.K) + 2; i < lines.size(); ++i) {
+    const std::size_t ended_lines = text.back() == '\n' ? lines.size() : lines.size() - 1;
+    for (std::size_t i = static_cast<std::size_t>(rule.K) + 2; i < ended_lines; ++i) {
       std::string line = lines[i];
       if (!line.empty() && line.back() == '\r') line.pop_back();
       const std::size_t first = line.find_first_not_of(" \t");
