@@ -22,7 +22,7 @@ namespace {
 
 // The option as the help writes it, "-o, --output FILE", for messages.
 std::string synopsis_of(const std::string &name) {
-  const OptionSpec *option = find_option(name);
+  const OptionEntry *option = find_option(name);
   if (option == nullptr) return name;
   std::string synopsis = option->short_name != nullptr ? std::string(option->short_name) + ", " : "";
   synopsis += option->name;
@@ -93,7 +93,7 @@ std::vector<bool> option_arguments(int argc, const char *const argv[]) {
     // -o, or flags bundled before it (-ho), takes the next argument; so does a long option with a value.
     const bool short_o = arg.size() >= 2 && arg[0] == '-' && arg.back() == 'o' &&
                          arg.find_first_not_of('h', 1) == arg.size() - 1;
-    const OptionSpec *option = arg.rfind("--", 0) == 0 ? find_option(arg) : nullptr;
+    const OptionEntry *option = arg.rfind("--", 0) == 0 ? find_option(arg) : nullptr;
     value_next = short_o || (option != nullptr && option->value != nullptr);
   }
   return options;
@@ -106,7 +106,7 @@ std::vector<std::string> with_empty_values_apart(int argc, const char *const arg
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    const OptionSpec *option =
+    const OptionEntry *option =
         arg.rfind("--", 0) == 0 ? find_option(std::string_view(arg).substr(0, arg.size() - 1)) : nullptr;
     if (options[i] && option != nullptr && option->value != nullptr && arg.back() == '=') {
       args.emplace_back(option->name);
@@ -133,7 +133,7 @@ std::string nearest_option(std::string_view option) {
   const std::string_view name = option.substr(0, option.find('='));
   std::string best;
   std::size_t best_distance = 3;
-  for (const OptionSpec &known : option_table()) {
+  for (const OptionEntry &known : option_table()) {
     const std::size_t distance = edit_distance(name, known.name);
     if (distance < best_distance) {
       best_distance = distance;
@@ -187,7 +187,7 @@ Command parse_command_line(int argc, const char *const argv[]) {
     if (!options[i]) continue;
     const std::string_view arg = argv[i];
     const std::size_t equals = arg.find('=');
-    const OptionSpec *option =
+    const OptionEntry *option =
         equals == std::string_view::npos || arg.rfind("--", 0) != 0 ? nullptr : find_option(arg.substr(0, equals));
     if (option != nullptr && option->value == nullptr)
       return usage_failure(program, "option '" + std::string(option->name) + "' takes no value");
@@ -199,12 +199,13 @@ Command parse_command_line(int argc, const char *const argv[]) {
   app.allow_extras();   // unknown options are collected and reported here
   std::map<std::string, std::string> values;
   std::map<std::string, CLI::Option *> registered;
-  for (const OptionSpec &spec : option_table()) {
-    const std::string names = spec.short_name != nullptr ? std::string(spec.short_name) + "," + spec.name : spec.name;
-    registered[spec.name] =
-        spec.value == nullptr
+  for (const OptionEntry &option : option_table()) {
+    const std::string names =
+        option.short_name != nullptr ? std::string(option.short_name) + "," + option.name : option.name;
+    registered[option.name] =
+        option.value == nullptr
             ? app.add_flag(names)->disable_flag_override()
-            : app.add_option(names, values[spec.name])->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+            : app.add_option(names, values[option.name])->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   }
   auto given = [&](const char *name) { return registered.at(name)->count() > 0; };
   auto value = [&](const char *name) -> const std::string & { return values.at(name); };

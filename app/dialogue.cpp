@@ -117,24 +117,20 @@ bool read_data(std::FILE *in, int *K, double *THETA, double *PHI) {
     std::printf("ReadData: n = %d is outside [%d:%d]\n", *K, 1, kMaxStages);
     return false;
   }
-  // The negated tests reject a NaN as well as values outside (0, 1).
-  if ((outcome = scan_double(in, THETA)) != ReadOutcome::kValue) {
-    read_failure("dbl_read", outcome);
-    return false;
-  }
-  if (!(*THETA > 0.0 && *THETA < 1.0)) {
-    std::printf("ReadData: theta = %g is outside (0,1)\n", *THETA);
-    return false;
-  }
-  if ((outcome = scan_double(in, PHI)) != ReadOutcome::kValue) {
-    read_failure("dbl_read", outcome);
-    return false;
-  }
-  if (!(*PHI > 0.0 && *PHI < 1.0)) {
-    std::printf("ReadData: phi = %g is outside (0,1)\n", *PHI);
-    return false;
-  }
-  return true;
+  // A probability; the negated test rejects a NaN as well as values outside (0, 1).
+  const auto read_probability = [in](double *value, const char *name) {
+    const ReadOutcome read = scan_double(in, value);
+    if (read != ReadOutcome::kValue) {
+      read_failure("dbl_read", read);
+      return false;
+    }
+    if (!(*value > 0.0 && *value < 1.0)) {
+      std::printf("ReadData: %s = %g is outside (0,1)\n", name, *value);
+      return false;
+    }
+    return true;
+  };
+  return read_probability(THETA, "theta") && read_probability(PHI, "phi");
 }
 
 void warn_never_stops(const std::string &program, double PHI, double THETA) {

@@ -79,7 +79,7 @@ Examples:
 std::string option_lines(OptionSection section) {
   constexpr std::size_t kHelpColumn = 21;
   std::string text;
-  for (const OptionSpec &option : option_table()) {
+  for (const OptionEntry &option : option_table()) {
     if (option.section != section) continue;
     std::string synopsis = option.short_name != nullptr ? std::string("  ") + option.short_name + ", " : "      ";
     synopsis += option.name;

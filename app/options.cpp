@@ -5,7 +5,7 @@ namespace contmon::app {
 
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"--exact", nullptr, nullptr, OptionSection::kGeneral,
      "compute the probabilities exactly (contmon-exact's default)"},
     {"--simulate", nullptr, nullptr, OptionSection::kGeneral,
@@ -42,10 +42,10 @@ constexpr OptionSpec kOptions[] = {
 
 }  // namespace
 
-std::span<const OptionSpec> option_table() { return kOptions; }
+std::span<const OptionEntry> option_table() { return kOptions; }
 
-const OptionSpec *find_option(std::string_view name) {
-  for (const OptionSpec &option : kOptions)
+const OptionEntry *find_option(std::string_view name) {
+  for (const OptionEntry &option : kOptions)
     if (name == option.name || (option.short_name != nullptr && name == option.short_name)) return &option;
   return nullptr;
 }

@@ -12,7 +12,7 @@ namespace contmon::app {
 enum class OptionSection { kGeneral, kDesign, kOutput };
 
 /// One option of the command line.
-struct OptionSpec {
+struct OptionEntry {
   const char *name;          ///< the long name, "--shape"
   const char *short_name;    ///< the one-letter name, "-o", or null
   const char *value;         ///< the value's name in the help, "FILE", or null for a flag
@@ -21,9 +21,9 @@ struct OptionSpec {
 };
 
 /// Every option, in the order the help lists them.
-std::span<const OptionSpec> option_table();
+std::span<const OptionEntry> option_table();
 
 /// The option with this long or short name, or null.
-const OptionSpec *find_option(std::string_view name);
+const OptionEntry *find_option(std::string_view name);
 
 }  // namespace contmon::app

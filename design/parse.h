@@ -1,6 +1,6 @@
 // The readers of the command line's values, as messages: each returns an
 // empty string on success and otherwise the message (without the program
-// name), leaving its output unspecified. The public parse_* functions throw
+// name), its output then left as it may be. The public parse_* functions throw
 // these messages as contmon::Error.
 #pragma once
 

@@ -244,7 +244,7 @@ double sprt_least_distance(double theta) {
 
 // One shape: its name and parameters as --shape writes them, the range each parameter must lie in, and the
 // message that says how to write it.
-struct ShapeSpec {
+struct ShapeEntry {
   ShapeKind kind;
   const char *name;
   int parameters;                     // numbers after "name:", separated by commas
@@ -254,7 +254,7 @@ struct ShapeSpec {
   const char *form;                   // how to write it, for a message
 };
 
-constexpr ShapeSpec kShapes[] = {
+constexpr ShapeEntry kShapes[] = {
     {ShapeKind::kPocock, "pocock", 0, {}, {}, nullptr, "pocock takes no parameters"},
     {ShapeKind::kObf, "obf", 0, {}, {}, nullptr, "obf takes no parameters"},
     {ShapeKind::kWangTsiatis, "wt", 1, {&Shape::delta}, {"delta"},
@@ -268,9 +268,9 @@ constexpr ShapeSpec kShapes[] = {
     {ShapeKind::kMaxSprt, "maxsprt", 0, {}, {}, nullptr, "maxsprt takes no parameters"},
 };
 
-const ShapeSpec &spec_of(ShapeKind kind) {
-  for (const ShapeSpec &spec : kShapes)
-    if (spec.kind == kind) return spec;
+const ShapeEntry &entry_of(ShapeKind kind) {
+  for (const ShapeEntry &entry : kShapes)
+    if (entry.kind == kind) return entry;
   return kShapes[0];
 }
 
@@ -293,37 +293,37 @@ std::string read_shape(std::string_view text, Shape *shape) {
   const std::string prefix = "invalid --shape " + in_quotes(text) + ": ";
   const std::size_t colon = text.find(':');
   const std::string_view name = text.substr(0, colon);
-  for (const ShapeSpec &spec : kShapes) {
-    if (name != spec.name) continue;
+  for (const ShapeEntry &entry : kShapes) {
+    if (name != entry.name) continue;
     double values[2] = {0.0, 0.0};
     const bool has_parameters = colon != std::string_view::npos;
-    if (spec.parameters == 0 ? has_parameters
-                             : !has_parameters || !read_parameters(text.substr(colon + 1), spec.parameters, values) ||
-                                   !spec.valid(values))
-      return prefix + spec.form;
+    if (entry.parameters == 0 ? has_parameters
+                             : !has_parameters || !read_parameters(text.substr(colon + 1), entry.parameters, values) ||
+                                   !entry.valid(values))
+      return prefix + entry.form;
     Shape result;
-    result.kind = spec.kind;
-    for (int i = 0; i < spec.parameters; ++i) result.*spec.fields[i] = values[i];
+    result.kind = entry.kind;
+    for (int i = 0; i < entry.parameters; ++i) result.*entry.fields[i] = values[i];
     *shape = result;
     return "";
   }
   std::string names;
-  for (const ShapeSpec &spec : kShapes) {
-    if (!names.empty()) names += &spec == &kShapes[std::size(kShapes) - 1] ? " or " : ", ";
-    names += spec.name;
-    if (spec.kind == ShapeKind::kWangTsiatis) names += ":DELTA";
-    if (spec.kind == ShapeKind::kBayes) names += ":A,B";
-    if (spec.kind == ShapeKind::kSprt) names += ":P1";
+  for (const ShapeEntry &entry : kShapes) {
+    if (!names.empty()) names += &entry == &kShapes[std::size(kShapes) - 1] ? " or " : ", ";
+    names += entry.name;
+    if (entry.kind == ShapeKind::kWangTsiatis) names += ":DELTA";
+    if (entry.kind == ShapeKind::kBayes) names += ":A,B";
+    if (entry.kind == ShapeKind::kSprt) names += ":P1";
   }
   return prefix + "the shapes are " + names;
 }
 
 std::string shape_fault(const Shape &shape, double theta) {
-  const ShapeSpec &spec = spec_of(shape.kind);
+  const ShapeEntry &entry = entry_of(shape.kind);
   double values[2] = {0.0, 0.0};
-  for (int i = 0; i < spec.parameters; ++i) values[i] = shape.*spec.fields[i];
-  if (spec.parameters > 0 && !spec.valid(values))
-    return "invalid --shape " + in_quotes(shape_argument(shape)) + ": " + spec.form;
+  for (int i = 0; i < entry.parameters; ++i) values[i] = shape.*entry.fields[i];
+  if (entry.parameters > 0 && !entry.valid(values))
+    return "invalid --shape " + in_quotes(shape_argument(shape)) + ": " + entry.form;
   if (shape.kind != ShapeKind::kSprt) return "";
   const std::string head =
       "--shape sprt:" + shortest(shape.p1) + ": P1 must be above THETA = " + shortest(theta);
@@ -345,12 +345,12 @@ Shape parse_shape(std::string_view text) {
   return shape;
 }
 
-std::string shape_name(const Shape &shape) { return spec_of(shape.kind).name; }
+std::string shape_name(const Shape &shape) { return entry_of(shape.kind).name; }
 
 std::vector<std::pair<std::string, double>> shape_parameters(const Shape &shape) {
-  const ShapeSpec &spec = spec_of(shape.kind);
+  const ShapeEntry &entry = entry_of(shape.kind);
   std::vector<std::pair<std::string, double>> parameters;
-  for (int i = 0; i < spec.parameters; ++i) parameters.emplace_back(spec.keys[i], shape.*spec.fields[i]);
+  for (int i = 0; i < entry.parameters; ++i) parameters.emplace_back(entry.keys[i], shape.*entry.fields[i]);
   return parameters;
 }
 

@@ -48,7 +48,7 @@ bool is_probability(double x) { return x > 0.0 && x < 1.0; }
 
 // The long options that take the next argument as their value.
 bool takes_value(const std::string &arg) {
-  for (const OptionSpec &option : option_table())
+  for (const OptionEntry &option : option_table())
     if (arg == option.name) return option.value != nullptr;
   return false;
 }

@@ -22,7 +22,7 @@ struct DialogueOutcome {
 DialogueOutcome run_dialogue_on(const std::uint8_t *data, std::size_t size);
 
 /// Empty when outcome is what the dialogue must do with data, else a description of what is wrong: one
-/// specified message and status 1 for a failure, nothing printed for valid values, messages that agree with
+/// message of the dialogue's own and status 1 for a failure, nothing printed for valid values, messages that agree with
 /// the stored values, K as "%d" reads it, and a K whose digits run on into other text refused.
 std::string dialogue_fault(const DialogueOutcome &outcome, const std::uint8_t *data, std::size_t size);
 

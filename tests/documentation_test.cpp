@@ -73,7 +73,7 @@ TEST(Documentation, EveryOptionOfTheTableIsInTheHelpTheManualPageTheReadmeAndThe
   const std::string readme = read_file(kSource / "README.md");
   const std::string dictionary = read_file(kSource / "fuzz/dialogue.dict");
   int options = 0;
-  for (const OptionSpec &option : option_table()) {
+  for (const OptionEntry &option : option_table()) {
     const std::string with_value = std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
     EXPECT_NE(help.find(with_value), std::string::npos) << with_value;
     EXPECT_NE(manual.find(with_value), std::string::npos) << with_value;
