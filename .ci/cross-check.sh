@@ -104,6 +104,7 @@ runs=(
   "0 contmon-exact -o boundary.dat --shape sprt:0.3 --looks 5:30:5 30 0.1 0.1"
   "0 contmon-exact --format markdown --plot p.svg --report r.html --shape obf --cohort 5 40 0.2 0.1"
   "0 contmon-exact --format csv --shape wt:0.1 100 0.1 0.2"
+  "0 contmon-exact --format json --shape cc:0.6,2.4,0.4,0.6 --cohort 3 --accrual 365 --window 28 --alternative 0.4 60 0.2 0.1"
   "0 contmon-exact --evaluate rule.txt --rates 0.1:0.5:0.1"
   "0 contmon-exact --evaluate boundary.dat --format json"
   "0 contmon --evaluate rule.txt --rates 0.1,0.3"

@@ -303,6 +303,19 @@ Command parse_command_line(int argc, const char *const argv[]) {
       return failure(program, error.what());
     }
   }
+  if (given("--accrual") != given("--window"))
+    return usage_failure(program, std::string(given("--accrual") ? "--accrual" : "--window") +
+                                      " needs " + (given("--accrual") ? "--window TAU" : "--accrual A") +
+                                      ": patients enter over A time units and each outcome is known TAU after "
+                                      "entry");
+  if (given("--accrual")) {
+    try {
+      request.accrual = Accrual{parse_duration("--accrual", value("--accrual")),
+                                parse_duration("--window", value("--window"))};
+    } catch (const Error &error) {
+      return failure(program, error.what());
+    }
+  }
   if (given("--alternative")) {
     double P1 = 0.0;
     try {

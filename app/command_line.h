@@ -26,6 +26,7 @@ struct RunRequest {
   bool no_output = false;                        ///< --no-output (after any -o)
   std::vector<double> rates;                     ///< --rates, in the order given; empty: the default rows
   std::optional<double> alternative;             ///< --alternative P1
+  std::optional<Accrual> accrual;                ///< --accrual A --window TAU
 
   Shape shape;                      ///< --shape; pocock when not given
   std::vector<int> looks;           ///< --looks, ascending without repeats; empty: not given

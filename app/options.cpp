@@ -23,12 +23,18 @@ constexpr OptionEntry kOptions[] = {
     {"--shape", nullptr, "NAME[:PARAMS]", OptionSection::kDesign,
      "the boundary shape: pocock (one pointwise level at every\nlook), obf (O'Brien-Fleming), wt:DELTA (Wang-Tsiatis,\n"
      "DELTA from 0 to 0.5), bayes:A,B (posterior probability that\nthe event probability exceeds THETA, prior Beta(A, B)),\n"
-     "sprt:P1 (sequential probability ratio test of THETA\nagainst P1) or maxsprt (maximised SPRT)"},
+     "sprt:P1 (sequential probability ratio test of THETA\nagainst P1), maxsprt (maximised SPRT) or cc:A,B,P1,NU\n"
+     "(Chen-Chaloner: as bayes:A,B, and the posterior\nprobability that it exceeds P1 is at least NU)"},
     {"--looks", nullptr, "LIST", OptionSection::kDesign,
      "look only after these patients: numbers and ranges\nFROM:TO:STEP separated by commas, as 10,20:40:5"},
     {"--cohort", nullptr, "C", OptionSection::kDesign, "look after every C patients: C, 2C, ... (and K)"},
     {"--start", nullptr, "N0", OptionSection::kDesign, "make no look before patient N0"},
     {"--min-events", nullptr, "M", OptionSection::kDesign, "never stop the trial on fewer than M events"},
+    {"--accrual", nullptr, "A", OptionSection::kDesign,
+     "patients enter evenly over A time units (any unit, as\ndays); with --window, report the patients enrolled,\n"
+     "the calendar time and the events, those awaiting an\noutcome included, when the trial ends (exact)"},
+    {"--window", nullptr, "TAU", OptionSection::kDesign,
+     "each outcome is known TAU time units after entry; goes\nwith --accrual"},
     {"--evaluate", nullptr, "FILE", OptionSection::kDesign,
      "report the operating characteristics of the rule in FILE\n(a boundary file, or lines \"n b\": a look and its stopping\n"
      "count) without a search; K THETA PHI may be left out when\nFILE is a boundary file or --rates is given"},

@@ -140,6 +140,7 @@ int run_with_arguments(const RunRequest &request, const char *argv0, MethodKind 
   ReportRequest analysis;
   analysis.rates = request.rates;
   analysis.alternative = request.alternative;
+  analysis.accrual = request.accrual;
   analysis.curve = request.plot_file || request.report_file;
   Design &design = analysis.design;
   design.K = request.K;

@@ -72,6 +72,15 @@ Report report(const ReportRequest &request, const Method &method, const RunContr
   for (std::size_t i = 0, next = 0; i < rates.size(); ++i)
     result.oc.push_back(reuse && i == *result.theta_row ? *at_theta : rows[next++]);
 
+  if (request.accrual) {
+    result.accrual = request.accrual;
+    const std::vector<OcRow> conducted = conduct(rule, rates, *request.accrual, control);
+    for (std::size_t i = 0; i < rates.size(); ++i) {
+      result.oc[i].mean_enrolled = conducted[i].mean_enrolled;
+      result.oc[i].mean_calendar_time = conducted[i].mean_calendar_time;
+      result.oc[i].mean_events_with_pending = conducted[i].mean_events_with_pending;
+    }
+  }
   if (result.evaluated && result.has_theta) {
     // The figures at THETA head the report even when the rates asked for leave it out.
     result.calibration.phi_star = result.theta_row ? result.oc[*result.theta_row].p_stop

@@ -247,25 +247,34 @@ double sprt_least_distance(double theta) {
 struct ShapeEntry {
   ShapeKind kind;
   const char *name;
+  const char *placeholders;           // the parameters as the list of shapes names them, ":A,B"
   int parameters;                     // numbers after "name:", separated by commas
-  double Shape::*fields[2];           // where they go
-  const char *keys[2];                // their names in the JSON
+  double Shape::*fields[4];           // where they go
+  const char *keys[4];                // their names in the JSON
   bool (*valid)(const double values[]);
   const char *form;                   // how to write it, for a message
 };
 
+bool is_probability(double v) { return v > 0.0 && v < 1.0; }
+
 constexpr ShapeEntry kShapes[] = {
-    {ShapeKind::kPocock, "pocock", 0, {}, {}, nullptr, "pocock takes no parameters"},
-    {ShapeKind::kObf, "obf", 0, {}, {}, nullptr, "obf takes no parameters"},
-    {ShapeKind::kWangTsiatis, "wt", 1, {&Shape::delta}, {"delta"},
+    {ShapeKind::kPocock, "pocock", "", 0, {}, {}, nullptr, "pocock takes no parameters"},
+    {ShapeKind::kObf, "obf", "", 0, {}, {}, nullptr, "obf takes no parameters"},
+    {ShapeKind::kWangTsiatis, "wt", ":DELTA", 1, {&Shape::delta}, {"delta"},
      [](const double v[]) { return v[0] >= 0.0 && v[0] <= 0.5; },
      "write wt:DELTA with DELTA from 0 to 0.5, as wt:0.25"},
-    {ShapeKind::kBayes, "bayes", 2, {&Shape::prior_a, &Shape::prior_b}, {"a", "b"},
+    {ShapeKind::kBayes, "bayes", ":A,B", 2, {&Shape::prior_a, &Shape::prior_b}, {"a", "b"},
      valid_prior,
      "write bayes:A,B with the prior Beta(A, B), A above 0 and B from 0.001, both at most 1e4, as bayes:1,1"},
-    {ShapeKind::kSprt, "sprt", 1, {&Shape::p1}, {"p1"}, [](const double v[]) { return v[0] > 0.0 && v[0] < 1.0; },
+    {ShapeKind::kSprt, "sprt", ":P1", 1, {&Shape::p1}, {"p1"}, [](const double v[]) { return is_probability(v[0]); },
      "write sprt:P1 with P1 the unacceptable event probability, above THETA and below 1, as sprt:0.4"},
-    {ShapeKind::kMaxSprt, "maxsprt", 0, {}, {}, nullptr, "maxsprt takes no parameters"},
+    {ShapeKind::kMaxSprt, "maxsprt", "", 0, {}, {}, nullptr, "maxsprt takes no parameters"},
+    {ShapeKind::kChenChaloner, "cc", ":A,B,P1,NU", 4, {&Shape::prior_a, &Shape::prior_b, &Shape::p1, &Shape::nu},
+     {"a", "b", "p1", "nu"},
+     [](const double v[]) { return valid_prior(v) && is_probability(v[2]) && is_probability(v[3]); },
+     "write cc:A,B,P1,NU with the prior Beta(A, B) (A above 0 and B from 0.001, both at most 1e4), P1 the "
+     "unacceptable event probability (above THETA, below 1) and NU the posterior probability above P1 that a "
+     "stop also needs (between 0 and 1), as cc:1,1,0.4,0.6"},
 };
 
 const ShapeEntry &entry_of(ShapeKind kind) {
@@ -295,7 +304,7 @@ std::string read_shape(std::string_view text, Shape *shape) {
   const std::string_view name = text.substr(0, colon);
   for (const ShapeEntry &entry : kShapes) {
     if (name != entry.name) continue;
-    double values[2] = {0.0, 0.0};
+    double values[4] = {};
     const bool has_parameters = colon != std::string_view::npos;
     if (entry.parameters == 0 ? has_parameters
                              : !has_parameters || !read_parameters(text.substr(colon + 1), entry.parameters, values) ||
@@ -311,19 +320,20 @@ std::string read_shape(std::string_view text, Shape *shape) {
   for (const ShapeEntry &entry : kShapes) {
     if (!names.empty()) names += &entry == &kShapes[std::size(kShapes) - 1] ? " or " : ", ";
     names += entry.name;
-    if (entry.kind == ShapeKind::kWangTsiatis) names += ":DELTA";
-    if (entry.kind == ShapeKind::kBayes) names += ":A,B";
-    if (entry.kind == ShapeKind::kSprt) names += ":P1";
+    names += entry.placeholders;
   }
   return prefix + "the shapes are " + names;
 }
 
 std::string shape_fault(const Shape &shape, double theta) {
   const ShapeEntry &entry = entry_of(shape.kind);
-  double values[2] = {0.0, 0.0};
+  double values[4] = {};
   for (int i = 0; i < entry.parameters; ++i) values[i] = shape.*entry.fields[i];
   if (entry.parameters > 0 && !entry.valid(values))
     return "invalid --shape " + in_quotes(shape_argument(shape)) + ": " + entry.form;
+  if (shape.kind == ShapeKind::kChenChaloner && !(shape.p1 > theta))
+    return "--shape " + shape_argument(shape) + ": P1 = " + shortest(shape.p1) + " must be above THETA = " +
+           shortest(theta) + ": it is the unacceptable event probability the posterior must also exceed";
   if (shape.kind != ShapeKind::kSprt) return "";
   const std::string head =
       "--shape sprt:" + shortest(shape.p1) + ": P1 must be above THETA = " + shortest(theta);
@@ -380,6 +390,9 @@ std::string shape_words(const Shape &shape) {
       return "SPRT boundary against P1 = " + shortest(shape.p1);
     case ShapeKind::kMaxSprt:
       return "maximised SPRT boundary";
+    case ShapeKind::kChenChaloner:
+      return "Chen-Chaloner boundary with prior Beta(" + shortest(shape.prior_a) + ", " + shortest(shape.prior_b) +
+             "), stopping only when also P(p > " + shortest(shape.p1) + ") >= " + shortest(shape.nu);
   }
   return "";
 }
@@ -445,6 +458,10 @@ ShapeTable::ShapeTable(const Design &design)
       double &value = f[static_cast<std::size_t>(y)];
       if (shape.kind == ShapeKind::kBayes) {
         value = beta_upper_tail(shape.prior_a + y, shape.prior_b + (n - y), theta);
+      } else if (shape.kind == ShapeKind::kChenChaloner) {
+        // The tail above P1 rises with y: below the first y whose tail reaches NU no c stops.
+        if (beta_upper_tail(shape.prior_a + y, shape.prior_b + (n - y), shape.p1) >= shape.nu)
+          value = beta_upper_tail(shape.prior_a + y, shape.prior_b + (n - y), theta);
       } else if (shape.kind == ShapeKind::kSprt) {
         value = y * log_quotient(shape.p1, theta) + (n - y) * std::log((1.0 - shape.p1) / (1.0 - theta));
       } else if (y >= n * theta) {  // maxsprt stops only at or above the expected count

@@ -82,6 +82,15 @@ double parse_probability(std::string_view field, std::string_view text) {
   return p;
 }
 
+double parse_duration(std::string_view option, std::string_view text) {
+  double value = 0.0;
+  if (!read_decimal(text, &value) || !(value > 0.0))
+    fail(std::string(option == "--window" ? "window" : "accrual"),
+         "invalid " + std::string(option) + " " + in_quotes(text) + ": give a positive number of time units, as " +
+             std::string(option) + (option == "--window" ? " 28" : " 365"));
+  return value;
+}
+
 std::vector<double> parse_rates(std::string_view text) {
   std::vector<double> rates;
   const std::string fault = read_rates(text, &rates);

@@ -185,6 +185,13 @@ std::string request_fault(const RunRequest &r, const std::vector<std::string> &a
     return "a prior parameter of 0 or less accepted";
   if (shape.kind == ShapeKind::kSprt && (!is_probability(shape.p1) || (r.has_numbers && !(shape.p1 > r.THETA))))
     return "an SPRT P1 outside (THETA, 1) accepted";
+  if (shape.kind == ShapeKind::kChenChaloner &&
+      (!(shape.prior_a > 0.0 && shape.prior_b > 0.0) || !is_probability(shape.nu) || !is_probability(shape.p1) ||
+       (r.has_numbers && !(shape.p1 > r.THETA))))
+    return "a Chen-Chaloner parameter out of range accepted";
+  if (r.accrual && !(r.accrual->period > 0.0 && r.accrual->window > 0.0 && std::isfinite(r.accrual->period) &&
+                     std::isfinite(r.accrual->window)))
+    return "an --accrual or --window that is not a positive number accepted";
   if (r.evaluate_file && (r.design_options || r.evaluate_file->empty()))
     return "--evaluate accepted with design options or an empty name";
   if (r.format != OutputFormat::kText && !r.has_numbers && !r.evaluate_file)

@@ -72,6 +72,25 @@ std::string probability_clause(const Report &result) {
   return clause;
 }
 
+// " With patients entering evenly over 365 time units and each outcome known 28 after entry, about 21.1 patients
+// would be enrolled when the trial stops or ends at P1 = 0.5, of whom about 3.1 still awaiting their outcome."
+std::string conduct_clause(const Report &result) {
+  if (!result.accrual) return "";
+  const auto in_table = [&](const std::optional<std::size_t> &row) {
+    return row.has_value() && *row < result.oc.size();
+  };
+  const bool alternative = result.alternative.has_value() && in_table(result.alternative_row);
+  const bool theta = result.has_theta && in_table(result.theta_row);
+  if (!alternative && !theta) return "";
+  const OcRow &row = result.oc[alternative ? *result.alternative_row : *result.theta_row];
+  return format_string(
+      " With patients entering evenly over %g time units and each outcome known %g after entry, about %.1f "
+      "patients would be enrolled when the trial stops or ends at %s = %g, of whom about %.1f still awaiting "
+      "their outcome.",
+      result.accrual->period, result.accrual->window, row.mean_enrolled, alternative ? "P1" : "THETA", row.rate,
+      row.mean_enrolled - row.mean_n);
+}
+
 }  // namespace
 
 std::string decision_sentence(const Report &result) {
@@ -87,7 +106,7 @@ std::string decision_sentence(const Report &result) {
     if (i > 0) sentence += i + 1 < rows.size() ? ", " : rows.size() == 2 ? " or " : ", or ";
     sentence += row_words(rows[i]);
   }
-  return sentence + " (" + checking_words(rule) + ")" + probability_clause(result) + ".";
+  return sentence + " (" + checking_words(rule) + ")" + probability_clause(result) + "." + conduct_clause(result);
 }
 
 }  // namespace contmon

@@ -182,6 +182,24 @@ std::string oc_html(const Report &r) {
   return html + "</tbody>\n</table>\n";
 }
 
+std::string conduct_html(const Report &r) {
+  std::string html = "<table class=\"oc\">\n<thead><tr><th>Event probability</th><th>E[enrolled]</th>"
+                     "<th>E[calendar time]</th><th>E[events, pending included]</th></tr></thead>\n<tbody>\n";
+  std::vector<double> rates;
+  for (const OcRow &row : r.oc) rates.push_back(row.rate);
+  const int decimals = rate_decimals(rates);
+  for (std::size_t i = 0; i < r.oc.size(); ++i) {
+    const OcRow &row = r.oc[i];
+    const bool marked = (r.theta_row && *r.theta_row == i) || (r.alternative_row && *r.alternative_row == i);
+    html += marked ? "<tr class=\"marked\">" : "<tr>";
+    for (auto [value, places] : {std::pair{row.rate, decimals}, std::pair{row.mean_enrolled, 2},
+                                 std::pair{row.mean_calendar_time, 2}, std::pair{row.mean_events_with_pending, 2}})
+      html += "<td>" + fixed(value, places) + "</td>";
+    html += "</tr>\n";
+  }
+  return html + "</tbody>\n</table>\n";
+}
+
 }  // namespace
 
 std::string to_html(const Report &result) {
@@ -216,7 +234,18 @@ std::string to_html(const Report &result) {
   html +=
       "<p class=\"note\">N patients and Y events when the trial ends; E[ ] mean, SD[ ] standard deviation";
   if (!result.exact) html += ", SE Monte Carlo standard error";
-  html += ".</p>\n</section>\n</body>\n</html>\n";
+  html += ".</p>\n</section>\n";
+  if (result.accrual) {
+    html += "<section>\n<h2>Trial conduct</h2>\n" + conduct_html(result);
+    html += "<p class=\"note\">" +
+            esc(format_string("Patients enter evenly over %g time units and each outcome is known %g after "
+                              "entry. Enrolled: the patients who entered before the trial ended, those awaiting "
+                              "an outcome included; calendar time from the first entry's origin 0; events with "
+                              "those expected among the patients awaiting an outcome. Exact figures.",
+                              result.accrual->period, result.accrual->window)) +
+            "</p>\n</section>\n";
+  }
+  html += "</body>\n</html>\n";
   return html;
 }
 

@@ -43,10 +43,12 @@ Json inputs(const Report &result) {
   Json rates = Json::array();
   for (const OcRow &row : result.oc) rates.push_back(number(row.rate));
   in["rates"] = rates;
+  if (result.accrual)
+    in["accrual"] = {{"period", number(result.accrual->period)}, {"window", number(result.accrual->window)}};
   return in;
 }
 
-Json oc_row(const OcRow &row, bool simulated) {
+Json oc_row(const OcRow &row, bool simulated, bool conduct) {
   Json figures;
   figures["rate"] = number(row.rate);
   figures["p_stop"] = number(row.p_stop);
@@ -60,6 +62,11 @@ Json oc_row(const OcRow &row, bool simulated) {
   if (simulated) {
     figures["se_p_stop"] = number(row.se_p_stop);
     figures["se_mean_n"] = number(row.se_mean_n);
+  }
+  if (conduct) {
+    figures["mean_enrolled"] = number(row.mean_enrolled);
+    figures["mean_calendar_time"] = number(row.mean_calendar_time);
+    figures["mean_events_with_pending"] = number(row.mean_events_with_pending);
   }
   return figures;
 }
@@ -108,7 +115,7 @@ Json document(const Report &result) {
   doc["sentence"] = decision_sentence(result);
 
   Json oc = Json::array();
-  for (const OcRow &row : result.oc) oc.push_back(oc_row(row, !result.exact));
+  for (const OcRow &row : result.oc) oc.push_back(oc_row(row, !result.exact, result.accrual.has_value()));
   doc["oc"] = oc;
   doc["theta_row"] = result.has_theta ? row_index(result, result.theta_row) : Json(nullptr);
   doc["alternative_row"] = result.alternative ? row_index(result, result.alternative_row) : Json(nullptr);
@@ -131,11 +138,14 @@ std::string to_json(const Report &result) {
 std::string to_csv(const Report &result) {
   const bool simulated = !result.exact;
   std::string text = "rate,p_stop,p_stop_before_last,mean_n,sd_n,mean_y,sd_y,mean_proportion,sd_proportion";
-  text += simulated ? ",se_p_stop,se_mean_n\n" : "\n";
+  if (simulated) text += ",se_p_stop,se_mean_n";
+  text += result.accrual ? ",mean_enrolled,mean_calendar_time,mean_events_with_pending\n" : "\n";
   for (const OcRow &row : result.oc) {
     std::vector<double> figures = {row.rate,   row.p_stop, row.p_stop_before_last, row.mean_n,       row.sd_n,
                                    row.mean_y, row.sd_y,   row.mean_proportion,    row.sd_proportion};
     if (simulated) figures.insert(figures.end(), {row.se_p_stop, row.se_mean_n});
+    if (result.accrual)
+      figures.insert(figures.end(), {row.mean_enrolled, row.mean_calendar_time, row.mean_events_with_pending});
     for (std::size_t i = 0; i < figures.size(); ++i) {
       text += csv_number(figures[i]);
       text += i + 1 < figures.size() ? ',' : '\n';

@@ -180,6 +180,43 @@ std::string text_table(const Report &result) {
   return text + "\n";
 }
 
+// The table of trial conduct under accrual, with its heading and definitions.
+const Column kConductColumns[] = {
+    {"E[enrolled]", &OcRow::mean_enrolled, 2, 13},
+    {"E[time]", &OcRow::mean_calendar_time, 2, 11},
+    {"E[Y+pending]", &OcRow::mean_events_with_pending, 2, 13},
+};
+
+std::string conduct_heading(const Report &result) {
+  return format_string("Trial conduct: patients enter evenly over A = %g time units and each outcome is known "
+                       "TAU = %g after entry (exact figures, whatever the method)",
+                       result.accrual->period, result.accrual->window);
+}
+
+const std::pair<const char *, const char *> kConductTerms[] = {
+    {"enrolled", "the patients entered when the trial ends, those awaiting an outcome included"},
+    {"time", "the calendar time when the trial ends, accrual starting at time 0"},
+    {"Y+pending", "Y plus the events expected among the patients awaiting an outcome"},
+};
+
+std::string text_conduct_table(const Report &result) {
+  const int decimals = oc_rate_decimals(result);
+  const int rate_width = std::max(kRateWidth, decimals + 3);
+  std::string text = wrap_text(conduct_heading(result) + ":", kTextWidth) + "\n";
+  text += format_string("%-*s", rate_width, "THETA");
+  for (const Column &column : kConductColumns) text += format_string("%-*s", column.width, column.header);
+  text += "\n\n";
+  for (const OcRow &row : result.oc) {
+    text += format_string("%-*.*f", rate_width, decimals, row.rate);
+    for (const Column &column : kConductColumns)
+      text += format_string("%-*s", column.width, figure_text(column, row.*column.field).c_str());
+    text += "\n";
+  }
+  text += "\n";
+  for (const auto &[term, meaning] : kConductTerms) text += format_string("  %-10s= %s\n", term, meaning);
+  return text + "\n";
+}
+
 std::string boundary_file_words(const Report &result, bool markdown) {
   const std::string name = markdown ? "`" + result.boundary_file + "`" : result.boundary_file;
   if (result.boundary_file_failed) {
@@ -225,7 +262,9 @@ std::string text_report_body(const Report &result) {
     }
   }
   text += std::string("\n") + wrap_text(decision_sentence(result), kTextWidth) + "\n";
-  return text + text_table(result) + "\n";
+  text += text_table(result);
+  if (result.accrual) text += text_conduct_table(result);
+  return text + "\n";
 }
 
 // The text report's closing lines: the boundary file's fate and the date.
@@ -310,6 +349,20 @@ std::string to_markdown(const Report &result) {
     text += std::string("- ") + markdown_escaped(term) + ": " + meaning + "\n";
   }
 
+  if (result.accrual) {
+    text += "\n## Trial conduct\n\n" + markdown_escaped(conduct_heading(result)) + ".\n\n";
+    std::vector<std::string> conduct_headers = {"THETA"};
+    for (const Column &column : kConductColumns) conduct_headers.push_back(markdown_escaped(column.header));
+    text += markdown_header(conduct_headers);
+    for (const OcRow &row : result.oc) {
+      std::vector<std::string> cells = {format_string("%.*f", decimals, row.rate)};
+      for (const Column &column : kConductColumns) cells.push_back(figure_text(column, row.*column.field));
+      text += markdown_row(cells);
+    }
+    text += "\n";
+    for (const auto &[term, meaning] : kConductTerms)
+      text += std::string("- ") + markdown_escaped(term) + ": " + meaning + "\n";
+  }
   text += std::string("\n") + boundary_file_words(result, true);
   return text + "\nDate and time: " + result.date + "\n";
 }

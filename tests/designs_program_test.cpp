@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "contmon/contmon.h"
 #include "tests/case_name.h"
 #include "tests/program_runner.h"
 
@@ -81,6 +82,19 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"LooksAndCohort",
                 {"--looks", "5", "--cohort", "5", "10", "0.3", "0.05"},
                 "give the looks either"},
+        Refusal{"AccrualWithoutWindow", {"--accrual", "365", "10", "0.3", "0.05"}, "--accrual needs --window"},
+        Refusal{"WindowWithoutAccrual", {"--window", "28", "10", "0.3", "0.05"}, "--window needs --accrual"},
+        Refusal{"AccrualOfZero",
+                {"--accrual", "0", "--window", "28", "10", "0.3", "0.05"},
+                "invalid --accrual '0': give a positive number"},
+        Refusal{"WindowNotANumber",
+                {"--accrual", "365", "--window", "4w", "10", "0.3", "0.05"},
+                "invalid --window '4w'"},
+        Refusal{"ChenChalonerP1BelowTheta",
+                {"--shape", "cc:1,1,0.2,0.5", "10", "0.3", "0.05"},
+                "--shape cc:1,1,0.2,0.5: P1 = 0.2 must be above THETA = 0.3"},
+        Refusal{"ChenChalonerNuOfOne", {"--shape", "cc:1,1,0.4,1", "10", "0.3", "0.05"}, "invalid --shape 'cc:1,1,0.4,1'"},
+        Refusal{"ChenChalonerThreeParameters", {"--shape", "cc:1,1,0.4", "10", "0.3", "0.05"}, "invalid --shape 'cc:1,1,0.4'"},
         Refusal{"UnknownFormat", {"--format", "xml", "10", "0.3", "0.05"}, "invalid --format 'xml'"},
         Refusal{"JsonAsksNothing", {"--format", "json"}, "--format json writes for other programs"},
         Refusal{
@@ -262,6 +276,51 @@ TEST(Designs, APlainRuleFileIsEvaluatedAtTheRatesAndDrawn) {
   const Json doc =
       json_of(run_in(dir, kExact, {"--evaluate", "rule.txt", "--rates", "0.1,0.3", "--format", "json"}));
   EXPECT_NEAR(doc["oc"][1]["p_stop"].get<double>(), stop, 1e-12);
+}
+
+// ---- Trial conduct --------------------------------------------------------------------------------------
+
+// Every format carries the three figures; they are exact whatever the method, so the simulated run's equal the
+// library's exact ones for the rule it chose, and its rule file evaluated gives the same again.
+TEST(Designs, TrialConductFiguresReachEveryFormatAndAreExactInBothPrograms) {
+  ScratchDirectory dir;
+  const std::vector<std::string> design = {"--accrual", "365", "--window", "28", "--alternative", "0.4",
+                                           "--shape",   "cc:1,1,0.4,0.5", "--cohort", "4", "30", "0.2", "0.1"};
+  auto with = [&](std::vector<std::string> args) {
+    args.insert(args.end(), design.begin(), design.end());
+    return args;
+  };
+  for (const std::string &program : {kExact, kContmon}) {
+    const Json doc = json_of(run_in(dir, program, with({"--format", "json", "--no-output"})));
+    EXPECT_EQ(doc["inputs"]["accrual"], Json({{"period", 365}, {"window", 28}}));
+    EXPECT_EQ(doc["inputs"]["shape_parameters"], Json({{"a", 1}, {"b", 1}, {"p1", 0.4}, {"nu", 0.5}}));
+    contmon::Rule rule{30, {}, {}};
+    for (const Json &look : doc["boundary"]) {
+      rule.looks.push_back(look["n"].get<int>());
+      rule.counts.push_back(look["b"].get<int>());
+    }
+    std::vector<double> rates;
+    for (const Json &row : doc["oc"]) rates.push_back(row["rate"].get<double>());
+    const std::vector<contmon::OcRow> exact = contmon::conduct(rule, rates, contmon::Accrual{365, 28});
+    for (std::size_t i = 0; i < rates.size(); ++i) {
+      EXPECT_EQ(doc["oc"][i]["mean_enrolled"].get<double>(), exact[i].mean_enrolled);
+      EXPECT_EQ(doc["oc"][i]["mean_calendar_time"].get<double>(), exact[i].mean_calendar_time);
+      EXPECT_EQ(doc["oc"][i]["mean_events_with_pending"].get<double>(), exact[i].mean_events_with_pending);
+    }
+    EXPECT_NE(doc["sentence"].get<std::string>().find("would be enrolled when the trial stops or ends at P1 = 0.4"),
+              std::string::npos);
+  }
+  const ProgramRun csv = run_in(dir, kExact, with({"--format", "csv", "--no-output"}));
+  EXPECT_EQ(lines_of(csv.out).at(0), "rate,p_stop,p_stop_before_last,mean_n,sd_n,mean_y,sd_y,mean_proportion,"
+                                     "sd_proportion,mean_enrolled,mean_calendar_time,mean_events_with_pending");
+  EXPECT_NE(run_in(dir, kExact, with({"--format", "markdown", "--no-output"})).out.find("## Trial conduct"),
+            std::string::npos);
+  const ProgramRun text = run_in(dir, kExact, with({"--report", "r.html", "--no-output"}));
+  EXPECT_NE(text.out.find("THETA   E[enrolled]  E[time]    E[Y+pending]"), std::string::npos) << text.out;
+  EXPECT_NE(read_file(dir.path() / "r.html").find("<h2>Trial conduct</h2>"), std::string::npos);
+  // Without the options nothing of it appears.
+  const ProgramRun plain = run_in(dir, kExact, {"--format", "json", "--no-output", "30", "0.2", "0.1"});
+  EXPECT_EQ(plain.out.find("enrolled"), std::string::npos);
 }
 
 }  // namespace

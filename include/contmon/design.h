@@ -6,6 +6,7 @@
 // field, and nothing is printed, read or exited.
 #pragma once
 
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <string>
@@ -29,15 +30,17 @@ enum class ShapeKind {
   kBayes,        ///< "bayes:A,B": the smallest y with P(p > theta | y of n) >= c, prior Beta(A, B)
   kSprt,         ///< "sprt:P1": log likelihood ratio of P1 against theta at least c
   kMaxSprt,      ///< "maxsprt": y >= n theta and the maximised log likelihood ratio at least c
+  kChenChaloner,  ///< "cc:A,B,P1,NU": P(p > theta | y of n) >= c and P(p > P1 | y of n) >= NU, prior Beta(A, B)
 };
 
 /// A shape and its parameters.
 struct Shape {
   ShapeKind kind = ShapeKind::kPocock;
   double delta = 0.0;    ///< wt: 0 <= DELTA <= 0.5
-  double prior_a = 0.0;  ///< bayes: A > 0
-  double prior_b = 0.0;  ///< bayes: B > 0
-  double p1 = 0.0;       ///< sprt: theta < P1 < 1
+  double prior_a = 0.0;  ///< bayes, cc: A > 0
+  double prior_b = 0.0;  ///< bayes, cc: B > 0
+  double p1 = 0.0;       ///< sprt, cc: theta < P1 < 1
+  double nu = 0.0;       ///< cc: 0 < NU < 1, the posterior probability above P1 a stop also needs
 };
 
 /// A design to calibrate.
@@ -92,6 +95,19 @@ struct OcRow {
   double mean_proportion = 0.0, sd_proportion = 0.0;
   double se_p_stop = 0.0;  ///< Monte Carlo standard error of p_stop; NaN for exact figures
   double se_mean_n = 0.0;  ///< Monte Carlo standard error of mean_n; NaN for exact figures
+  /// With accrual (conduct()): the patients enrolled when the trial ends, those still awaiting their outcome
+  /// included; the calendar time then, from the first entry's origin; and the events, those expected among
+  /// the patients still awaiting their outcome included. NaN without accrual. Always exact.
+  double mean_enrolled = std::nan("");
+  double mean_calendar_time = std::nan("");
+  double mean_events_with_pending = std::nan("");
+};
+
+/// Patients entering while others await their outcomes: the K entry times are the order statistics of K
+/// independent uniform times on [0, period], and each outcome is known `window` after its patient's entry.
+struct Accrual {
+  double period = 0.0;  ///< A > 0, the accrual period, in any time unit
+  double window = 0.0;  ///< TAU > 0, the time from entry to a known outcome, in the same unit
 };
 
 /// The rule the calibration chose and what lies just beyond it.
@@ -118,6 +134,12 @@ Calibration design(const Design &design, const Method &method = {}, const RunCon
 /// that stream from rate to rate).
 std::vector<OcRow> characteristics(const Rule &rule, const std::vector<double> &rates, const Method &method = {},
                                    const RunControl &control = {});
+
+/// The figures of the rule at each rate when patients keep entering while outcomes are awaited, exactly: the
+/// rows of characteristics() (exact) with mean_enrolled, mean_calendar_time and mean_events_with_pending.
+/// Throws Error (field "accrual" or "window") unless both times are positive and finite.
+std::vector<OcRow> conduct(const Rule &rule, const std::vector<double> &rates, const Accrual &accrual,
+                           const RunControl &control = {});
 
 /// Throws Error for the first field of the design that is out of range (K, theta, phi, shape, looks,
 /// min_events), with the command line's message.
@@ -146,10 +168,11 @@ std::vector<double> default_rates(double theta);
 
 // ---- Texts: the command line's values -----------------------------------------------------------
 
-/// The shape of a --shape text: pocock, obf, wt:DELTA, bayes:A,B, sprt:P1 or maxsprt.
+/// The shape of a --shape text: pocock, obf, wt:DELTA, bayes:A,B, sprt:P1, maxsprt or cc:A,B,P1,NU.
 Shape parse_shape(std::string_view text);
 
-/// The shape as --shape writes it: "pocock", "obf", "wt:0.25", "bayes:1,1", "sprt:0.3", "maxsprt".
+/// The shape as --shape writes it: "pocock", "obf", "wt:0.25", "bayes:1,1", "sprt:0.3", "maxsprt",
+/// "cc:1,1,0.4,0.5".
 std::string shape_argument(const Shape &shape);
 
 /// The shape in words for a report, e.g. "O'Brien-Fleming boundary".
@@ -169,6 +192,9 @@ int parse_sample_size(std::string_view text);
 
 /// A probability strictly between 0 and 1 from its text; field names it in the message ("THETA", "PHI", "P1").
 double parse_probability(std::string_view field, std::string_view text);
+
+/// A time of --accrual or --window (option names it in the message): a positive finite decimal number.
+double parse_duration(std::string_view option, std::string_view text);
 
 /// The rates of a --rates list: comma-separated rates and FROM:TO:STEP ranges, expanded in the order given.
 std::vector<double> parse_rates(std::string_view text);

@@ -20,6 +20,7 @@ struct ReportRequest {
   std::vector<double> rates;          ///< the table's rates; empty: the default rows for theta
   std::optional<double> alternative;  ///< P1: its row is added to the table unless it has one
   bool curve = false;                 ///< exact figures at 0.01, 0.02, ..., 0.99 for the pictures
+  std::optional<Accrual> accrual;     ///< add the figures of trial conduct (conduct()) to every row
 };
 
 /// Everything an analysis found, as the writers print it.
@@ -35,6 +36,7 @@ struct Report {
   Design design;  ///< K, theta, PHI, shape, looks, minimum events (for a rule: from the rule)
   std::optional<double> alternative;  ///< P1
   std::vector<double> rates;          ///< the rates asked for; empty: the default rows
+  std::optional<Accrual> accrual;     ///< the rows hold the figures of trial conduct under it
 
   bool evaluated = false;  ///< the rule was given, not searched
   std::string rule_file;   ///< with evaluated: the file it came from, if any
