@@ -207,6 +207,9 @@ Command parse_command_line(int argc, const char *const argv[]) {
             ? app.add_flag(names)->disable_flag_override()
             : app.add_option(names, values[option.name])->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   }
+  // Every --shape counts: several are compared.
+  std::vector<std::string> shapes;
+  registered.at("--shape")->each([&](const std::string &text) { shapes.push_back(text); });
   auto given = [&](const char *name) { return registered.at(name)->count() > 0; };
   auto value = [&](const char *name) -> const std::string & { return values.at(name); };
   const CLI::Option *exact = registered.at("--exact"), *simulate = registered.at("--simulate");
@@ -235,7 +238,8 @@ Command parse_command_line(int argc, const char *const argv[]) {
     command.text = version_text(argv[0]);
     return command;
   }
-  if (!numbers.empty() && numbers.size() != 3) {
+  const bool two_numbers = given("--constant") && numbers.size() == 2;
+  if (!numbers.empty() && numbers.size() != 3 && !two_numbers) {
     std::string typed;
     for (const std::string &number : numbers) typed += " '" + number + "'";
     return usage_failure(program, "expected the three numbers K THETA PHI, got " +
@@ -244,21 +248,23 @@ Command parse_command_line(int argc, const char *const argv[]) {
 
   RunRequest &request = command.request;
   std::string fault;
-  request.design_options =
-      given("--shape") || given("--looks") || given("--cohort") || given("--start") || given("--min-events");
+  request.design_options = given("--shape") || given("--looks") || given("--cohort") || given("--start") ||
+                           given("--min-events") || given("--constant") || given("--find-k");
   if (given("--evaluate")) {
     const std::string &evaluate_text = value("--evaluate");
     if (evaluate_text.empty()) return failure(program, "invalid --evaluate '': give the name of a rule file");
     if (request.design_options)
       return usage_failure(program,
                            "--evaluate reads the looks and counts from its file; it takes none of --shape, --looks, "
-                           "--cohort, --start and --min-events");
+                           "--cohort, --start, --min-events, --constant and --find-k");
     request.evaluate_file = evaluate_text;
   }
   if (given("--looks") && given("--cohort"))
     return usage_failure(program, "give the looks either as --looks LIST or as --cohort C, not both");
   try {
-    if (given("--shape")) request.shape = parse_shape(value("--shape"));
+    for (const std::string &text : shapes) request.compared.push_back(parse_shape(text));
+    if (!request.compared.empty()) request.shape = request.compared.front();
+    if (request.compared.size() == 1) request.compared.clear();
     if (given("--looks")) request.looks = parse_looks(value("--looks"));
   } catch (const Error &error) {
     return failure(program, error.what());
@@ -279,12 +285,37 @@ Command parse_command_line(int argc, const char *const argv[]) {
     return usage_failure(program, "--format " + value("--format") +
                                       " writes for other programs and asks nothing: give K THETA PHI after "
                                       "the options");
-  if (numbers.size() == 3) {
+  if (!request.compared.empty() && (given("--constant") || given("--find-k")))
+    return usage_failure(program, std::string("several --shape are compared at their calibrated constants; ") +
+                                      (given("--constant") ? "--constant" : "--find-k") + " takes one shape");
+  if (given("--constant") && given("--find-k"))
+    return usage_failure(program, "--find-k calibrates every K; it does not take --constant");
+  if (given("--find-k") && !given("--alternative"))
+    return usage_failure(program, "--find-k POWER needs --alternative P1: the power is the probability of "
+                                  "stopping at P1");
+  try {
+    if (given("--constant")) request.constant = parse_number("--constant", value("--constant"));
+    if (given("--find-k")) request.find_k = parse_probability("POWER", value("--find-k"));
+  } catch (const Error &error) {
+    return failure(program, std::string(given("--find-k") && !given("--constant") ? "--find-k: " : "") +
+                                error.what());
+  }
+  for (auto [name, field, low, high] :
+       {std::tuple{"--trials", &request.trials, kFewestTrials, kMostTrials},
+        std::tuple{"--seed", &request.seed, 0, kMostSeed}}) {
+    if (!given(name)) continue;
+    int number = 0;
+    if (!(fault = read_whole_option(name, value(name), low, high, &number)).empty()) return failure(program, fault);
+    *field = number;
+  }
+  request.by_look = given("--by-look");
+  if (numbers.size() >= 2) {
     request.has_numbers = true;
+    request.has_phi = numbers.size() == 3;
     try {
       request.K = parse_sample_size(numbers[0]);
       request.THETA = parse_probability("THETA", numbers[1]);
-      request.PHI = parse_probability("PHI", numbers[2]);
+      if (request.has_phi) request.PHI = parse_probability("PHI", numbers[2]);
     } catch (const Error &error) {
       return failure(program, error.what());
     }

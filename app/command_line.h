@@ -28,7 +28,14 @@ struct RunRequest {
   std::optional<double> alternative;             ///< --alternative P1
   std::optional<Accrual> accrual;                ///< --accrual A --window TAU
 
-  Shape shape;                      ///< --shape; pocock when not given
+  Shape shape;                      ///< --shape; pocock when not given; the first when given more than once
+  std::vector<Shape> compared;      ///< every --shape when given more than once: a comparison
+  std::optional<double> constant;   ///< --constant C: the shape's rule at C, not calibrated
+  std::optional<double> find_k;     ///< --find-k POWER: the smallest K with this power at --alternative
+  bool has_phi = true;              ///< PHI was given (it may be left out with --constant)
+  bool by_look = false;             ///< --by-look
+  std::optional<int> trials;        ///< --trials N
+  std::optional<int> seed;          ///< --seed S
   std::vector<int> looks;           ///< --looks, ascending without repeats; empty: not given
   int cohort = 0;                   ///< --cohort C; 0: not given
   int start = 0;                    ///< --start N0; 0: not given

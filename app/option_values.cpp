@@ -13,11 +13,11 @@ std::string read_whole_option(std::string_view option, std::string_view text, in
                               std::to_string(high);
   // An optional plus sign, as K takes one, then plain digits.
   const std::string_view digits = !text.empty() && text.front() == '+' ? text.substr(1) : text;
-  if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
+  if (digits.empty() || digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string_view::npos)
     return message;
-  const int number = std::stoi(std::string(digits));
+  const long long number = std::stoll(std::string(digits));
   if (number < low || number > high) return message;
-  *value = number;
+  *value = static_cast<int>(number);
   return "";
 }
 

@@ -2,7 +2,9 @@
 // its operating characteristics, and the outputs the command line asked for.
 // Everything is computed before anything is written, so that every format
 // prints the same figures.
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -105,6 +107,18 @@ std::string colliding_files(const RunRequest &request) {
   return "";
 }
 
+// Warns on standard error when the rule's probability of stopping at THETA, computed exactly, is above a PHI
+// the run knows: a boundary a simulation chose, a fixed constant's rule, or a rule read from a file.
+void warn_above_phi(const std::string &program, const Report &result) {
+  const Calibration &c = result.calibration;
+  if (!result.has_phi || !result.has_theta || !(c.phi_star_exact > result.design.phi)) return;
+  const char *whose = result.evaluated ? "the rule read" : c.fixed ? "the rule of the constant given"
+                                                                    : "the boundary the simulation chose";
+  std::fprintf(stderr,
+               "%s: warning: %s stops with probability %g at THETA = %g (computed exactly), above PHI = %g\n",
+               program.c_str(), whose, c.phi_star_exact, result.design.theta, result.design.phi);
+}
+
 }  // namespace
 
 int run_with_arguments(const RunRequest &request, const char *argv0, MethodKind method_kind) {
@@ -129,6 +143,17 @@ int run_with_arguments(const RunRequest &request, const char *argv0, MethodKind 
 
   Method method;
   method.kind = method_kind;
+  const bool simulated = method_kind != MethodKind::kExact;
+  for (const auto &[option, value, field] : {std::tuple{"--trials", request.trials, &method.trials},
+                                             std::tuple{"--seed", request.seed, &method.seed}}) {
+    if (!value) continue;
+    if (!simulated)
+      return fail(program, std::string(option) + " sets the simulation, and this run computes exactly; add "
+                                                 "--simulate to simulate");
+    *field = *value;
+  }
+  if (request.find_k && simulated)
+    return fail(program, "--find-k computes exactly, and this run simulates: add --exact (or run contmon-exact)");
   const bool text = request.format == OutputFormat::kText;
   // The banner comes once the arguments have been checked, or before the dialogue's prompt.
   bool banner_printed = false;
@@ -141,11 +166,13 @@ int run_with_arguments(const RunRequest &request, const char *argv0, MethodKind 
   analysis.rates = request.rates;
   analysis.alternative = request.alternative;
   analysis.accrual = request.accrual;
+  analysis.constant = request.constant;
+  analysis.has_phi = request.has_phi;
   analysis.curve = request.plot_file || request.report_file;
   Design &design = analysis.design;
   design.K = request.K;
   design.theta = request.THETA;
-  design.phi = request.PHI;
+  design.phi = request.has_phi ? request.PHI : 0.5;  // PHI may be left out with --constant
   std::string rule_file;
   if (request.evaluate_file) {
     const std::string &name = *request.evaluate_file;
@@ -205,6 +232,14 @@ int run_with_arguments(const RunRequest &request, const char *argv0, MethodKind 
     try {
       design.looks = schedule_looks(design.K, request.looks, request.cohort, request.start);
       check_design(design);
+      for (const Shape &shape : request.compared) {
+        Design other = design;
+        other.shape = shape;
+        check_design(other);
+      }
+      if (request.find_k && !(*request.alternative > design.theta && *request.alternative < 1.0))
+        return fail(program, "--find-k: --alternative P1 = " + shortest(*request.alternative) +
+                                 " is not above THETA = " + shortest(design.theta));
     } catch (const Error &error) {
       return fail(program, error.what());
     }
@@ -222,19 +257,42 @@ int run_with_arguments(const RunRequest &request, const char *argv0, MethodKind 
   }
   banner();
 
-  Report result;
+  // One report, or one per shape compared; a search for K first reports the K it found.
+  std::vector<Report> results;
+  std::optional<SampleSizeSearch> search;
   ProgressLine line = ProgressLine::on_standard_error();
   try {
-    result = report(analysis, method, RunControl{progress_on(line, program), nullptr});
+    const RunControl control{progress_on(line, program), nullptr};
+    if (request.find_k) {
+      const Schedule schedule{request.looks, request.cohort, request.start};
+      search = find_sample_size(design, schedule, *request.alternative, *request.find_k, control);
+      design.K = search->smallest_k.value_or(search->best_k);
+      design.looks = schedule_for(design.K, schedule);
+      design.min_events = std::min(design.min_events, design.K);
+    }
+    if (request.compared.empty()) {
+      results.push_back(report(analysis, method, control));
+    } else {
+      for (const Shape &shape : request.compared) {
+        design.shape = shape;
+        results.push_back(report(analysis, method, control));
+      }
+    }
   } catch (const Error &error) {
     line.clear();
     return fail(program, error.what());
   }
   line.clear();
-  if (!result.evaluated && result.calibration.never_stops) warn_never_stops(program, design.phi, design.theta);
-  result.program = program;
-  result.version = project_version();
-  result.rule_file = rule_file;
+  for (Report &one : results) {
+    const Calibration &c = one.calibration;
+    if (!one.evaluated && !c.fixed && c.never_stops) warn_never_stops(program, one.design.phi, one.design.theta);
+    warn_above_phi(program, one);
+    one.program = program;
+    one.version = project_version();
+    one.rule_file = rule_file;
+    one.by_look = request.by_look;
+  }
+  Report &result = results.front();
 
   int status = 0;
   // The text report comes before the boundary file, so that a file sent to the same pipe follows it; the
@@ -242,9 +300,11 @@ int run_with_arguments(const RunRequest &request, const char *argv0, MethodKind 
   result.date = datetime_text();
   result.timestamp = timestamp_text();
   if (write_file) result.boundary_file = boundary_file;
+  for (Report &one : results) one.date = result.date, one.timestamp = result.timestamp;
   if (text) {
     std::printf("\n");  // after the banner or the dialogue's answer, as the dialogue's report has it
-    std::fputs(text_report_body(result).c_str(), stdout);
+    if (search) std::fputs(search_text(*search, *request.find_k).c_str(), stdout);
+    std::fputs((results.size() > 1 ? comparison_text(results) : text_report_body(result)).c_str(), stdout);
     std::fflush(stdout);
   }
   if (write_file) {
@@ -257,10 +317,21 @@ int run_with_arguments(const RunRequest &request, const char *argv0, MethodKind 
       status = 1;
     }
   }
-  std::fputs((text ? text_report_ending(result) : to_format(request.format, result)).c_str(), stdout);
-  for (const auto &[file, writer] : {std::pair{&request.plot_file, &to_svg}, std::pair{&request.report_file, &to_html}}) {
+  std::string output;
+  if (text)
+    output = text_report_ending(result);
+  else if (results.size() > 1)
+    output = to_format(request.format, results);
+  else if (search && request.format == OutputFormat::kJson)
+    output = to_json(result, *search, *request.find_k);
+  else
+    output = to_format(request.format, result);
+  std::fputs(output.c_str(), stdout);
+  for (const auto &[file, svg] : {std::pair{&request.plot_file, true}, std::pair{&request.report_file, false}}) {
     if (!*file) continue;
-    const std::string failure = files.complete(**file, writer(result));
+    const std::string page = results.size() > 1 ? (svg ? to_svg(results) : to_html(results))
+                                                 : (svg ? to_svg(result) : to_html(result));
+    const std::string failure = files.complete(**file, page);
     if (!failure.empty()) status = fail(program, failure);
   }
   return status;

@@ -51,6 +51,29 @@ void BM_ConductK255(benchmark::State &state) {
 }
 BENCHMARK(BM_ConductK255)->Unit(benchmark::kMillisecond);
 
+// The search for the sample size over K' = 1..255, Pocock shape after every patient, power 0.8 at P1 = 0.1
+// (the target: under 2 s).
+void BM_FindK255(benchmark::State &state) {
+  for (auto _ : state)
+    benchmark::DoNotOptimize(find_sample_size(kDesign, Schedule{}, 0.1, 0.8));
+}
+BENCHMARK(BM_FindK255)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// All seven shapes designed at K = 100 with their default rows, as --shape given for each compares them
+// (the target for the six of the command line's first list: under 0.5 s).
+void BM_CompareShapesK100(benchmark::State &state) {
+  for (auto _ : state) {
+    for (const char *shape : {"pocock", "obf", "wt:0.25", "bayes:1,1", "sprt:0.2", "maxsprt", "cc:1,1,0.2,0.5"}) {
+      ReportRequest request;
+      request.design = Design{100, 0.1, 0.1, parse_shape(shape), {}};
+      request.alternative = 0.2;
+      request.curve = true;
+      benchmark::DoNotOptimize(report(request));
+    }
+  }
+}
+BENCHMARK(BM_CompareShapesK100)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The program itself on the same input, a process with its report sent to /dev/null: the time BM_ReportApi
 // must not exceed by more than a tenth.
 void BM_ProgramExact(benchmark::State &state) {

@@ -222,7 +222,13 @@ Calibration design(const Design &design, const Method &method, const RunControl 
     if (!accepted.has_stops)
       accepted = evaluator.outcome(stage_boundary(c.rule), design.K, design.theta);  // exact: the whole outcome
     c.at_theta = outcome_figures(accepted, design.theta, evaluator.trials());
+    add_look_figures(*c.at_theta, accepted, c.rule.looks);
   }
+  // A simulated search estimates PHI*; the rule it chose is also evaluated exactly, so that a boundary whose
+  // true probability lies above PHI can be told.
+  c.phi_star_exact = c.never_stops ? 0.0
+                     : evaluator.trials() > 0 ? exact_p_stop(stage_boundary(c.rule), design.K, design.theta)
+                                              : c.phi_star;
   return c;
 }
 

@@ -70,6 +70,18 @@ OcRow outcome_figures(const RuleOutcome &out, double rate, int trials) {
   return r;
 }
 
+void add_look_figures(OcRow &row, const RuleOutcome &out, const std::vector<int> &looks) {
+  row.p_stop_at_look.clear();
+  for (int n : looks)
+    row.p_stop_at_look.push_back(n >= 1 && n <= out.K ? out.stop_prob[static_cast<std::size_t>(n)] : 0.0);
+}
+
+double exact_p_stop(const std::vector<int> &upper, int K, double rate) {
+  RuleOutcome out;
+  rule_crossing(Engine::kExact, &out, rate, K, upper.data(), {}, false);
+  return out.p_stop;
+}
+
 Engine engine_of(MethodKind kind) {
   switch (kind) {
     case MethodKind::kSimulation:
@@ -154,7 +166,11 @@ std::vector<OcRow> characteristics(const Rule &rule, const std::vector<double> &
   const std::vector<int> upper = stage_boundary(rule);
   std::vector<OcRow> rows;
   rows.reserve(rates.size());
-  for (double rate : rates) rows.push_back(outcome_figures(evaluator.outcome(upper, rule.K, rate), rate, evaluator.trials()));
+  for (double rate : rates) {
+    const RuleOutcome out = evaluator.outcome(upper, rule.K, rate);
+    rows.push_back(outcome_figures(out, rate, evaluator.trials()));
+    add_look_figures(rows.back(), out, rule.looks);
+  }
   return rows;
 }
 

@@ -78,6 +78,12 @@ Engine engine_of(MethodKind kind);
 /// trials) the standard errors too.
 OcRow outcome_figures(const RuleOutcome &out, double rate, int trials);
 
+/// Fills row.p_stop_at_look from the outcome's probabilities of stopping at the stages of the looks.
+void add_look_figures(OcRow &row, const RuleOutcome &out, const std::vector<int> &looks);
+
+/// The probability of stopping under the stage boundary upper[1..K] at rate, computed exactly.
+double exact_p_stop(const std::vector<int> &upper, int K, double rate);
+
 /// Throws Error (field "trials") for a simulation of fewer than kFewestTrials or more than kMostTrials trials.
 void check_method(const Method &method);
 

@@ -41,6 +41,10 @@ Report report(const ReportRequest &request, const Method &method, const RunContr
     design.looks = request.rule->looks;
     if (!result.has_theta && request.rates.empty() && !request.alternative)
       throw Error("rates", "a plain rule holds no THETA: give THETA or the rates to evaluate");
+  } else if (request.constant) {
+    Design checked = design;
+    if (!result.has_phi) checked.phi = 0.5;  // PHI is not needed for a fixed constant
+    result.calibration = fixed_design(checked, *request.constant, method, control);
   } else {
     result.calibration = contmon::design(design, method, control);
   }
@@ -85,6 +89,8 @@ Report report(const ReportRequest &request, const Method &method, const RunContr
     // The figures at THETA head the report even when the rates asked for leave it out.
     result.calibration.phi_star = result.theta_row ? result.oc[*result.theta_row].p_stop
                                                     : characteristics(rule, {design.theta}, method, control)[0].p_stop;
+    result.calibration.phi_star_exact =
+        result.exact ? result.calibration.phi_star : exact_p_stop(stage_boundary(rule), design.K, design.theta);
   }
   if (request.curve) {
     std::vector<double> grid;

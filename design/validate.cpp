@@ -82,6 +82,15 @@ double parse_probability(std::string_view field, std::string_view text) {
   return p;
 }
 
+double parse_number(std::string_view option, std::string_view text) {
+  double value = 0.0;
+  if (!read_decimal(text, &value))
+    fail(std::string(option.substr(option.find_first_not_of('-'))),
+         "invalid " + std::string(option) + " " + in_quotes(text) + ": give a number, as " + std::string(option) +
+             " 0.9");
+  return value;
+}
+
 double parse_duration(std::string_view option, std::string_view text) {
   double value = 0.0;
   if (!read_decimal(text, &value) || !(value > 0.0))

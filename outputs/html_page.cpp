@@ -136,19 +136,28 @@ std::vector<Fact> result_facts(const Report &r) {
   return facts;
 }
 
+// "0.50 (0.19–0.81)": the rate b/n a stop at look n shows, with its exact 95% interval.
+std::string observed_rate(int b, int n) {
+  const auto [low, high] = clopper_pearson(b, n);
+  return fixed(static_cast<double>(b) / n, 2) + " (" + fixed(low, 2) + "–" + fixed(high, 2) + ")";
+}
+
 std::string decision_html(const Rule &rule) {
   const std::vector<DecisionRow> rows = decision_table(rule);
   if (rows.empty()) return "<p class=\"note\">No look can stop the trial.</p>\n";
   std::string html =
-      "<table class=\"decision\">\n<thead><tr><th>Patients</th><th>Stop if events \u2265</th></tr></thead>\n"
-      "<tbody>\n";
+      "<table class=\"decision\">\n<thead><tr><th>Patients</th><th>Stop if events \u2265</th>"
+      "<th>Observed rate at a stop (95% CI)</th></tr></thead>\n<tbody>\n";
   for (const DecisionRow &row : rows) {
     const std::string patients = row.from == row.to
                                      ? std::to_string(row.from)
                                      : std::to_string(row.from) + "\u2013" + std::to_string(row.to);
-    html += "<tr><td>" + patients + "</td><td>" + std::to_string(row.count) + "</td></tr>\n";
+    std::string rates = observed_rate(row.count, row.from);
+    if (row.to != row.from) rates += " to " + observed_rate(row.count, row.to);
+    html += "<tr><td>" + patients + "</td><td>" + std::to_string(row.count) + "</td><td>" + rates + "</td></tr>\n";
   }
-  return html + "</tbody>\n</table>\n";
+  return html + "</tbody>\n</table>\n<p class=\"note\">The rate is the count over the patients of the look, at "
+                "the first and the last look of the row; the interval is the exact (Clopper-Pearson) one.</p>\n";
 }
 
 std::string oc_html(const Report &r) {
@@ -247,6 +256,52 @@ std::string to_html(const Report &result) {
   }
   html += "</body>\n</html>\n";
   return html;
+}
+
+}  // namespace contmon
+
+namespace contmon {
+
+std::string to_html(const std::vector<Report> &reports) {
+  if (reports.empty()) return "";
+  const Report &first = reports.front();
+  const std::string title = first.program + " " + first.version + ": comparison of boundary shapes";
+  const std::string method = first.exact ? "exact calculation"
+                                         : "simulation, " + grouped(first.trials) + " trials per figure, seed " +
+                                               std::to_string(first.seed);
+  std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n";
+  html += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"/>\n";
+  html += "<title>" + esc(title) + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n";
+  html += "<h1>" + esc(title) + "</h1>\n";
+  html += "<p class=\"meta\">" + esc(first.date) + " \u00b7 Method: " + esc(method) + "</p>\n";
+  const std::string svg = to_svg(reports);
+  const std::size_t svg_start = svg.find("<svg");
+  html += "<figure>\n" + svg.substr(svg_start == std::string::npos ? 0 : svg_start);
+  html +=
+      "<figcaption>Left: the count of events that stops the trial at each look where it can, one line per shape. "
+      "Right: the probability of stopping (thick) and the expected number of patients as a fraction of K (thin), "
+      "exact on a fine grid of event probabilities.</figcaption>\n</figure>\n";
+  std::vector<Fact> facts = design_facts(first);
+  std::erase_if(facts, [](const Fact &fact) { return fact.label == "Boundary shape"; });  // one per section below
+  html += "<section>\n<h2>Design and inputs</h2>\n" + facts_table(facts) + "</section>\n";
+  html += "<section>\n<h2>Comparison</h2>\n<table class=\"oc\">\n<thead><tr><th>Shape</th><th>c</th><th>PHI*</th>"
+          "<th>P(stop) at P1</th><th>E[N] at \u03b8</th><th>E[N] at P1</th><th>First stop</th><th>b at K</th>"
+          "</tr></thead>\n<tbody>\n";
+  const auto optional_figure = [](double x, int places) { return std::isfinite(x) ? fixed(x, places) : "\u2013"; };
+  for (const ComparisonRow &row : comparison_rows(reports)) {
+    html += "<tr><td><code>" + esc(row.shape) + "</code></td><td>" + shortest(row.constant) + "</td><td>" +
+            general(row.phi_star) + "</td><td>" + optional_figure(row.power, 4) + "</td><td>" +
+            optional_figure(row.mean_n_theta, 2) + "</td><td>" + optional_figure(row.mean_n_alternative, 2) +
+            "</td><td>" + (row.first_stop > 0 ? std::to_string(row.first_stop) : "never") + "</td><td>" +
+            (row.count_at_K <= first.design.K ? std::to_string(row.count_at_K) : "none") + "</td></tr>\n";
+  }
+  html += "</tbody>\n</table>\n</section>\n";
+  for (const Report &r : reports) {
+    html += "<section>\n<h2>" + esc(shape_words(r.design.shape)) + "</h2>\n";
+    html += "<p class=\"sentence\">" + esc(decision_sentence(r)) + "</p>\n";
+    html += decision_html(r.calibration.rule) + oc_html(r) + "</section>\n";
+  }
+  return html + "</body>\n</html>\n";
 }
 
 }  // namespace contmon

@@ -63,6 +63,9 @@ Json oc_row(const OcRow &row, bool simulated, bool conduct) {
     figures["se_p_stop"] = number(row.se_p_stop);
     figures["se_mean_n"] = number(row.se_mean_n);
   }
+  Json at_look = Json::array();
+  for (double p : row.p_stop_at_look) at_look.push_back(number(p));
+  figures["p_stop_at_look"] = at_look;
   if (conduct) {
     figures["mean_enrolled"] = number(row.mean_enrolled);
     figures["mean_calendar_time"] = number(row.mean_calendar_time);
@@ -94,6 +97,11 @@ Json document(const Report &result) {
   doc["constant"] = searched ? number(calibration.constant) : Json(nullptr);
   if (searched && result.design.shape.kind == ShapeKind::kPocock) doc["alpha"] = number(calibration.constant);
   doc["phi_star"] = searched ? number(calibration.phi_star) : Json(nullptr);
+  if (searched && !result.exact) doc["phi_star_exact"] = number(calibration.phi_star_exact);
+  if (calibration.fixed) {
+    doc["constant_fixed"] = true;
+    doc["within_phi"] = result.has_phi ? Json(calibration.phi_star_exact <= result.design.phi) : Json(nullptr);
+  }
   if (searched && calibration.has_neighbour) {
     doc["neighbour"] = {{"constant", number(calibration.neighbour_constant)},
                         {"phi_star", number(calibration.neighbour_phi_star)}};
@@ -106,7 +114,18 @@ Json document(const Report &result) {
   const Rule &rule = calibration.rule;
   Json boundary = Json::array();
   for (std::size_t i = 0; i < std::min(rule.looks.size(), rule.counts.size()); ++i) {
-    boundary.push_back({{"n", rule.looks[i]}, {"b", rule.counts[i]}});
+    const int n = rule.looks[i], b = rule.counts[i];
+    Json entry = {{"n", n}, {"b", b}};
+    // The observed rate at a stop there, with its exact 95% interval; none where no stop is possible.
+    if (b <= n) {
+      const auto [low, high] = clopper_pearson(b, n);
+      entry["observed_rate"] = number(static_cast<double>(b) / n);
+      entry["ci_low"] = number(low);
+      entry["ci_high"] = number(high);
+    } else {
+      entry["observed_rate"] = entry["ci_low"] = entry["ci_high"] = nullptr;
+    }
+    boundary.push_back(entry);
   }
   doc["boundary"] = boundary;
   Json table = Json::array();
@@ -130,12 +149,67 @@ std::string csv_number(double x) { return std::isfinite(x) ? shortest(x) : ""; }
 
 }  // namespace
 
+std::string to_json(const Report &result, const SampleSizeSearch &search, double power) {
+  Json doc = document(result);
+  doc["power_target"] = number(power);
+  doc["smallest_k"] = search.smallest_k ? Json(*search.smallest_k) : Json(nullptr);
+  doc["stable_k"] = search.stable_k ? Json(*search.stable_k) : Json(nullptr);
+  doc["best_k"] = search.best_k;
+  Json steps = Json::array();
+  for (const SampleSizeStep &step : search.steps)
+    steps.push_back({{"K", step.K},
+                     {"constant", number(step.constant)},
+                     {"phi_star", number(step.phi_star)},
+                     {"power", number(step.power)},
+                     {"mean_n_theta", number(step.mean_n_theta)},
+                     {"mean_n_alternative", number(step.mean_n_alternative)}});
+  doc["search"] = steps;
+  return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string comparison_json(const std::vector<Report> &reports) {
+  Json designs = Json::array();
+  for (const Report &report : reports) designs.push_back(document(report));
+  return Json{{"designs", designs}}.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string comparison_csv(const std::vector<Report> &reports) {
+  std::string text;
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    const std::string table = to_csv(reports[i]);
+    const std::string shape = shape_argument(reports[i].design.shape);
+    std::size_t start = 0;
+    for (std::size_t line = 0; start < table.size(); ++line) {
+      const std::size_t end = table.find('\n', start);
+      // The header once, then every design's rows, each led by its shape (quoted: bayes:A,B has a comma).
+      if (line > 0 || i == 0) text += (line == 0 ? std::string("shape") : "\"" + shape + "\"") + "," +
+                                      table.substr(start, end - start + 1);
+      start = end + 1;
+    }
+  }
+  return text;
+}
+
 std::string to_json(const Report &result) {
   // Names from the command line need not be UTF-8: invalid bytes become U+FFFD rather than an exception.
   return document(result).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::string to_csv(const Report &result) {
+  if (result.by_look) {
+    // One row per rate and look: the long form of the probabilities of stopping at each look.
+    const Rule &rule = result.calibration.rule;
+    std::string text = "rate,n,b,p_stop_at_look,p_stop_by_look\n";
+    for (const OcRow &row : result.oc) {
+      double by = 0.0;
+      for (std::size_t i = 0; i < rule.looks.size() && i < row.p_stop_at_look.size(); ++i) {
+        by += row.p_stop_at_look[i];
+        text += csv_number(row.rate) + "," + std::to_string(rule.looks[i]) + "," + std::to_string(rule.counts[i]) +
+                "," + csv_number(row.p_stop_at_look[i]) + "," + csv_number(std::min(by, 1.0)) + "\n";
+      }
+    }
+    return text;
+  }
   const bool simulated = !result.exact;
   std::string text = "rate,p_stop,p_stop_before_last,mean_n,sd_n,mean_y,sd_y,mean_proportion,sd_proportion";
   if (simulated) text += ",se_p_stop,se_mean_n";

@@ -30,6 +30,13 @@ std::string wrap_text(const std::string &text, std::size_t width);
 /// "< 0.000005" (for 5 decimals) instead.
 std::string standard_error_text(double value, int decimals);
 
+/// The comparison as JSON ({"designs": [...]}) and as CSV with a leading column "shape".
+std::string comparison_json(const std::vector<Report> &reports);
+std::string comparison_csv(const std::vector<Report> &reports);
+
+/// The Markdown report of a comparison.
+std::string comparison_markdown(const std::vector<Report> &reports);
+
 /// The text report, body and ending.
 std::string to_text(const Report &report);
 

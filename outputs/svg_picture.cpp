@@ -269,7 +269,98 @@ void oc_panel(std::string &svg, const Report &result) {
   legend(svg, f.left - 48, kHeight - 12, entries);
 }
 
+// ---- Several designs ------------------------------------------------------------------------------------
+
+// The colours of a comparison (the Okabe-Ito palette, told apart by colour-blind readers), each with its own
+// dash pattern so that the lines also differ in greyscale print.
+struct SeriesStyle {
+  const char *colour;
+  const char *dashes;  // "" for a solid line
+};
+constexpr SeriesStyle kSeries[] = {{"#000000", ""},        {"#E69F00", "9 3"},     {"#0072B2", "2 2"},
+                                   {"#009E73", "9 3 2 3"}, {"#D55E00", "5 5"},     {"#56B4E9", "1 3"},
+                                   {"#CC79A7", "12 3 3 3 3 3"}};
+
+std::string series_style(std::size_t i, double width) {
+  const SeriesStyle &style = kSeries[i % std::size(kSeries)];
+  std::string text = std::string("stroke=\"") + style.colour + "\" stroke-width=\"" + num(width) + "\"";
+  if (*style.dashes != '\0') text += std::string(" stroke-dasharray=\"") + style.dashes + "\"";
+  return text;
+}
+
+void compared_boundaries(std::string &svg, const std::vector<Report> &reports) {
+  const int K = std::max(1, reports.front().design.K);
+  double y_data = std::max(1.0, reports.front().design.theta * K);
+  for (const Report &r : reports) {
+    const Rule &rule = r.calibration.rule;
+    for (std::size_t i = 0; i < rule.looks.size() && i < rule.counts.size(); ++i)
+      if (rule.counts[i] <= rule.looks[i]) y_data = std::max(y_data, static_cast<double>(rule.counts[i]));
+  }
+  const int y_step = nice_step(y_data + 0.5);
+  const double y_top = y_step * std::ceil((y_data + 0.5) / y_step);
+  const Frame f = panel_frame(0, K, y_top);
+  std::vector<std::pair<double, std::string>> x_ticks, y_ticks;
+  for (int x = 0; x <= K; x += nice_step(K)) x_ticks.emplace_back(x, std::to_string(x));
+  for (int y = 0; y <= y_top; y += y_step) y_ticks.emplace_back(y, std::to_string(y));
+  axes(svg, f, x_ticks, y_ticks, "Stopping boundaries", "Patients (n)", "Events (y)");
+  // Each rule's steps where it can stop: from each such look to the next look, then up to the next count.
+  for (std::size_t s = 0; s < reports.size(); ++s) {
+    const Rule &rule = reports[s].calibration.rule;
+    std::string d;
+    for (std::size_t i = 0; i + 1 < rule.looks.size() && i + 1 < rule.counts.size(); ++i) {
+      if (rule.counts[i] > rule.looks[i] || rule.counts[i] > y_top) continue;
+      d += "M" + num(f.px(rule.looks[i])) + " " + num(f.py(rule.counts[i])) + " H" + num(f.px(rule.looks[i + 1])) +
+           " ";
+      if (rule.counts[i + 1] <= rule.looks[i + 1] && rule.counts[i + 1] <= y_top)
+        d += "V" + num(f.py(rule.counts[i + 1])) + " ";
+    }
+    if (d.empty()) continue;
+    d.pop_back();
+    svg += "<path class=\"steps series-" + std::to_string(s) + "\" d=\"" + d + "\" fill=\"none\" " +
+           series_style(s, 2) + "/>\n";
+  }
+}
+
+void compared_curves(std::string &svg, const std::vector<Report> &reports) {
+  const Frame f = panel_frame(1, 1.0, 1.0);
+  std::vector<std::pair<double, std::string>> ticks;
+  for (int i = 0; i <= 5; ++i) ticks.emplace_back(i / 5.0, shortest(i / 5.0));
+  axes(svg, f, ticks, ticks, "Operating characteristics", "True event probability", "P(stop), E[N] / K");
+  const int K = std::max(1, reports.front().design.K);
+  // P(stop) thick, E[N] / K thin, both in the design's colour and dashes.
+  for (std::size_t s = 0; s < reports.size(); ++s) {
+    std::vector<std::pair<double, double>> stop, size;
+    for (const OcRow &row : reports[s].curve) {
+      stop.emplace_back(row.rate, row.p_stop);
+      size.emplace_back(row.rate, row.mean_n / K);
+    }
+    svg += polyline(f, stop, "p-stop series-" + std::to_string(s), series_style(s, 2.2));
+    svg += polyline(f, size, "mean-n series-" + std::to_string(s), series_style(s, 1));
+  }
+  legend(svg, f.left - 48, kHeight - 12,
+         {{"stroke=\"#555\" stroke-width=\"2.2\"", "P(stop)"}, {"stroke=\"#555\" stroke-width=\"1\"", "E[N] / K"}});
+}
+
 }  // namespace
+
+std::string to_svg(const std::vector<Report> &reports) {
+  if (reports.empty()) return "";
+  const int height = kHeight + 22;  // a row for the legend of the designs
+  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(kWidth) + "\" height=\"" +
+         std::to_string(height) + "\" viewBox=\"0 0 " + std::to_string(kWidth) + " " + std::to_string(height) +
+         "\" font-family=\"sans-serif\" font-size=\"11\">\n";
+  svg += "<title>Stopping boundaries and operating characteristics of the shapes compared</title>\n";
+  svg += "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
+  compared_boundaries(svg, reports);
+  compared_curves(svg, reports);
+  std::vector<LegendEntry> entries;
+  for (std::size_t s = 0; s < reports.size(); ++s)
+    entries.push_back({series_style(s, 2), shape_argument(reports[s].design.shape)});
+  legend(svg, 12, height - 10, entries);
+  svg += "</svg>\n";
+  return svg;
+}
 
 std::string to_svg(const Report &result) {
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";

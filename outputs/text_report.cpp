@@ -62,18 +62,30 @@ std::vector<Item> result_items(const Report &result) {
   if (result.evaluated) {
     items.push_back(statement("Rule read from " + result.rule_file + " (not searched)"));
   } else {
+    const bool pocock = result.design.shape.kind == ShapeKind::kPocock;
     items.push_back(figure("PHI*", format_string("%g", calibration.phi_star),
                            "the actual probability of hitting the upper boundary"));
-    if (result.design.shape.kind == ShapeKind::kPocock) {
-      items.push_back(
-          figure("ALPHA", format_string("%g", calibration.constant), "the pointwise stopping probability"));
+    if (!result.exact)
+      items.push_back(figure("EXACT", format_string("%g", calibration.phi_star_exact),
+                             calibration.phi_star_exact > result.design.phi && result.has_phi
+                                 ? "the probability of hitting this boundary computed exactly: above PHI"
+                                 : "the probability of hitting this boundary computed exactly"));
+    const char *given = calibration.fixed ? " (given, not searched)" : "";
+    if (pocock) {
+      items.push_back(figure("ALPHA", format_string("%g", calibration.constant),
+                             std::string("the pointwise stopping probability") + given));
     } else {
-      items.push_back(figure("c", constant_text(calibration.constant), "the boundary constant of the shape"));
+      items.push_back(
+          figure("c", constant_text(calibration.constant), std::string("the boundary constant of the shape") + given));
     }
-    // A Pocock level prints as the dialogue prints ALPHA; another shape's constant in full, so that it
-    // gives the rule printed.
-    const bool pocock = result.design.shape.kind == ShapeKind::kPocock;
-    if (calibration.has_neighbour) {
+    if (calibration.fixed) {
+      if (result.has_phi)
+        items.push_back(statement(calibration.phi_star_exact <= result.design.phi
+                                      ? "The rule keeps the probability of stopping at THETA within PHI."
+                                      : "The rule stops at THETA more often than PHI allows."));
+    } else if (calibration.has_neighbour) {
+      // A Pocock level prints as the dialogue prints ALPHA; another shape's constant in full, so that it
+      // gives the rule printed.
       items.push_back(
           figure("NEXT",
                  pocock ? format_string("%g", calibration.neighbour_constant)
@@ -217,6 +229,54 @@ std::string text_conduct_table(const Report &result) {
   return text + "\n";
 }
 
+// The rows whose figures the table of looks shows: THETA's and P1's where the table has them.
+std::vector<std::pair<std::string, std::size_t>> look_rows(const Report &result) {
+  std::vector<std::pair<std::string, std::size_t>> rows;
+  if (result.has_theta && valid_row(result, result.theta_row)) rows.emplace_back("THETA", *result.theta_row);
+  if (result.alternative && valid_row(result, result.alternative_row))
+    rows.emplace_back("P1", *result.alternative_row);
+  return rows;
+}
+
+// The table of looks: per look its count, and for each row shown the probability of stopping there and of
+// stopping there or before. Cells are strings, the header first.
+std::vector<std::vector<std::string>> look_table(const Report &result) {
+  const Rule &rule = result.calibration.rule;
+  const auto rows = look_rows(result);
+  std::vector<std::vector<std::string>> table = {{"n", "b"}};
+  for (const auto &[name, index] : rows) {
+    table[0].push_back("P(at) " + name);
+    table[0].push_back("P(by) " + name);
+  }
+  std::vector<double> by(rows.size(), 0.0);
+  for (std::size_t i = 0; i < std::min(rule.looks.size(), rule.counts.size()); ++i) {
+    std::vector<std::string> line = {std::to_string(rule.looks[i]), std::to_string(rule.counts[i])};
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      const std::vector<double> &at = result.oc[rows[r].second].p_stop_at_look;
+      const double p = i < at.size() ? at[i] : std::nan("");
+      by[r] += p;
+      line.push_back(format_string("%.5f", p));
+      line.push_back(format_string("%.5f", std::min(by[r], 1.0)));
+    }
+    table.push_back(line);
+  }
+  return table;
+}
+
+std::string text_look_table(const Report &result) {
+  const auto rows = look_rows(result);
+  std::string text = "Stopping at each look: P(at) at the look, P(by) at it or before";
+  for (const auto &[name, index] : rows) text += format_string(", %s = %g", name.c_str(), result.oc[index].rate);
+  text += rows.empty() ? " (the table has no row at THETA or P1):\n\n" : ":\n\n";
+  const std::vector<std::vector<std::string>> table = look_table(result);
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    for (std::size_t j = 0; j < table[i].size(); ++j)
+      text += format_string("%-*s", j < 2 ? 6 : 13, table[i][j].c_str());
+    text += i == 0 ? "\n\n" : "\n";
+  }
+  return text + "\n";
+}
+
 std::string boundary_file_words(const Report &result, bool markdown) {
   const std::string name = markdown ? "`" + result.boundary_file + "`" : result.boundary_file;
   if (result.boundary_file_failed) {
@@ -264,6 +324,7 @@ std::string text_report_body(const Report &result) {
   text += std::string("\n") + wrap_text(decision_sentence(result), kTextWidth) + "\n";
   text += text_table(result);
   if (result.accrual) text += text_conduct_table(result);
+  if (result.by_look) text += text_look_table(result);
   return text + "\n";
 }
 
@@ -362,6 +423,15 @@ std::string to_markdown(const Report &result) {
     text += "\n";
     for (const auto &[term, meaning] : kConductTerms)
       text += std::string("- ") + markdown_escaped(term) + ": " + meaning + "\n";
+  }
+  if (result.by_look) {
+    text += "\n## Stopping at each look\n\nP(at): the probability of stopping at the look; P(by): at it or before";
+    for (const auto &[name, index] : look_rows(result))
+      text += format_string("; %s = %g", name.c_str(), result.oc[index].rate);
+    text += ".\n\n";
+    const std::vector<std::vector<std::string>> table = look_table(result);
+    text += markdown_header(table[0]);
+    for (std::size_t i = 1; i < table.size(); ++i) text += markdown_row(table[i]);
   }
   text += std::string("\n") + boundary_file_words(result, true);
   return text + "\nDate and time: " + result.date + "\n";

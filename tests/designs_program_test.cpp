@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -321,6 +322,111 @@ TEST(Designs, TrialConductFiguresReachEveryFormatAndAreExactInBothPrograms) {
   // Without the options nothing of it appears.
   const ProgramRun plain = run_in(dir, kExact, {"--format", "json", "--no-output", "30", "0.2", "0.1"});
   EXPECT_EQ(plain.out.find("enrolled"), std::string::npos);
+}
+
+// ---- Exploring designs ----------------------------------------------------------------------------------
+
+// A document without its date, for comparing runs.
+Json undated(Json doc) {
+  doc.erase("date");
+  return doc;
+}
+
+TEST(Explore, EachDesignOfAComparisonIsTheSingleShapeRunAndCsvLeadsWithTheShape) {
+  ScratchDirectory dir;
+  const std::vector<std::string> shapes = {"pocock", "obf", "bayes:0.6,2.4", "cc:1,1,0.4,0.5"};
+  std::vector<std::string> args = {"--format", "json", "--no-output", "--alternative", "0.4", "--cohort", "4"};
+  for (const std::string &shape : shapes) args.insert(args.end(), {"--shape", shape});
+  args.insert(args.end(), {"40", "0.2", "0.1"});
+  const Json compared = json_of(run_in(dir, kExact, args));
+  ASSERT_EQ(compared["designs"].size(), shapes.size());
+  for (std::size_t i = 0; i < shapes.size(); ++i) {
+    const Json single = json_of(run_in(dir, kExact, {"--format", "json", "--no-output", "--alternative", "0.4",
+                                                     "--cohort", "4", "--shape", shapes[i], "40", "0.2", "0.1"}));
+    EXPECT_EQ(undated(compared["designs"][i]), undated(single)) << shapes[i];
+  }
+  args[1] = "csv";
+  const std::vector<std::string> csv = lines_of(run_in(dir, kExact, args).out);
+  EXPECT_EQ(csv.at(0).rfind("shape,rate,p_stop,", 0), 0u);
+  EXPECT_EQ(csv.at(1).rfind("\"pocock\",0.2,", 0), 0u);
+  EXPECT_EQ(csv.back().rfind("\"cc:1,1,0.4,0.5\",0.95,", 0), 0u);
+}
+
+// --find-k against one exact run per K: --cohort 5 with target 0.5, where the power dips below it after first
+// reaching it.
+TEST(Explore, FindKEqualsAnExactRunAtEveryKAndNamesTheSmallestAndTheStableK) {
+  ScratchDirectory dir;
+  const Json doc = json_of(run_in(dir, kExact, {"--format", "json", "--no-output", "--find-k", "0.5", "--alternative",
+                                                "0.4", "--cohort", "5", "40", "0.2", "0.1"}));
+  ASSERT_EQ(doc["search"].size(), 40u);
+  std::optional<int> smallest, stable;
+  for (int k = 1; k <= 40; ++k) {
+    const Json single = json_of(run_in(dir, kExact, {"--format", "json", "--no-output", "--alternative", "0.4",
+                                                     "--rates", "0.4", "--cohort", std::to_string(std::min(5, k)),
+                                                     std::to_string(k), "0.2", "0.1"}));
+    const Json &step = doc["search"][k - 1];
+    EXPECT_EQ(step["K"], k);
+    EXPECT_EQ(step["constant"], single["constant"]) << k;
+    EXPECT_EQ(step["phi_star"], single["phi_star"]) << k;
+    EXPECT_EQ(step["power"], single["oc"][0]["p_stop"]) << k;
+    EXPECT_EQ(step["mean_n_alternative"], single["oc"][0]["mean_n"]) << k;
+    const bool reaches = single["oc"][0]["p_stop"].get<double>() >= 0.5;
+    if (reaches && !smallest) smallest = k;
+    if (!reaches) stable.reset();
+    else if (!stable) stable = k;
+  }
+  ASSERT_TRUE(smallest && stable);
+  EXPECT_LT(*smallest, *stable) << "the case must show power falling back below the target";
+  EXPECT_EQ(doc["smallest_k"], *smallest);
+  EXPECT_EQ(doc["stable_k"], *stable);
+  EXPECT_EQ(doc["inputs"]["K"], *smallest);  // the report that follows is the smallest K's
+  const ProgramRun none = run_in(dir, kExact, {"--no-output", "--find-k", "0.99", "--alternative", "0.3", "10",
+                                               "0.2", "0.1"});
+  EXPECT_EQ(none.status, 0);
+  EXPECT_NE(none.out.find("No K searched reaches power 0.99"), std::string::npos);
+  EXPECT_EQ(run_in(dir, kContmon, {"--find-k", "0.8", "--alternative", "0.4", "20", "0.2", "0.1"}).status, 1);
+}
+
+// A simulated boundary is evaluated exactly too (255 0.3 0.05 chooses one just above PHI), and --trials and
+// --seed set the simulation, its record and its standard errors.
+TEST(Explore, SimulatedBoundariesAreCheckedExactlyAndTrialsAndSeedAreRecorded) {
+  ScratchDirectory dir;
+  const ProgramRun run = run_in(dir, kContmon, {"--format", "json", "-o", "sim.dat", "255", "0.3", "0.05"});
+  const Json doc = json_of(run);
+  const Json exact = json_of(run_in(dir, kExact, {"--format", "json", "--evaluate", "sim.dat", "--rates", "0.3"}));
+  EXPECT_EQ(doc["phi_star_exact"], exact["oc"][0]["p_stop"]);
+  EXPECT_GT(doc["phi_star_exact"].get<double>(), 0.05);
+  EXPECT_NE(run.err.find("warning: the boundary the simulation chose stops with probability 0.0500748"),
+            std::string::npos)
+      << run.err;
+  // The file holds PHI: evaluating it warns as well.
+  EXPECT_NE(run_in(dir, kExact, {"--evaluate", "sim.dat"}).err.find("warning: the rule read stops"), std::string::npos);
+  const Json small = json_of(run_in(dir, kContmon, {"--format", "json", "--no-output", "--trials", "4000", "--seed",
+                                                    "99", "--rates", "0.3", "40", "0.3", "0.1"}));
+  EXPECT_EQ(small["trials"], 4000);
+  EXPECT_EQ(small["seed"], 99);
+  const double p = small["oc"][0]["p_stop"].get<double>();
+  EXPECT_DOUBLE_EQ(small["oc"][0]["se_p_stop"].get<double>(), std::sqrt(p * (1 - p) / 4000));
+  EXPECT_EQ(run_in(dir, kExact, {"--trials", "4000", "40", "0.3", "0.1"}).status, 1);
+  EXPECT_EQ(run_in(dir, kContmon, {"--trials", "999", "40", "0.3", "0.1"}).status, 1);
+}
+
+TEST(Explore, AFixedConstantNeedsNoPhiAndAPhiItExceedsIsWarnedOf) {
+  ScratchDirectory dir;
+  const Json without = json_of(run_in(dir, kExact, {"--format", "json", "--no-output", "--shape", "bayes:1,1",
+                                                    "--constant", "0.9", "40", "0.2"}));
+  EXPECT_EQ(without["constant"], 0.9);
+  EXPECT_EQ(without["constant_fixed"], true);
+  EXPECT_TRUE(without["within_phi"].is_null());
+  EXPECT_TRUE(without["inputs"]["phi"].is_null());
+  const ProgramRun with = run_in(dir, kExact, {"--no-output", "--shape", "bayes:1,1", "--constant", "0.9", "40",
+                                               "0.2", "0.1"});
+  EXPECT_NE(with.out.find("The rule stops at THETA more often than PHI allows."), std::string::npos);
+  EXPECT_NE(with.err.find("warning: the rule of the constant given stops"), std::string::npos);
+  const ProgramRun within = run_in(dir, kExact, {"--no-output", "--shape", "bayes:1,1", "--constant", "0.999",
+                                                 "40", "0.2", "0.1"});
+  EXPECT_NE(within.out.find("keeps the probability of stopping at THETA within PHI"), std::string::npos);
+  EXPECT_EQ(within.err, "");
 }
 
 }  // namespace

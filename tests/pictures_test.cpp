@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "contmon/writers.h"
+#include "core/text.h"
 #include "tests/case_name.h"
 #include "tests/program_runner.h"
 
@@ -40,7 +41,7 @@ OcRow exact_row(const Rule &rule, double rate, long long trials) {
 struct PictureCase {
   std::string name;
   Report result;
-  std::vector<std::string> decision_rows;  // the decision table's rows as the page writes them
+  std::vector<std::string> decision_rows;  // the decision table's rows as the page writes them, up to the rates
 };
 
 void PrintTo(const PictureCase &c, std::ostream *os) { *os << c.name; }
@@ -111,6 +112,10 @@ std::vector<PictureCase> picture_cases() {
   return cases;
 }
 
+// The start of a decision row "<tr><td>4–6</td><td>3</td></tr>" as the page writes it, up to the cell of the
+// observed rates that follows.
+std::string row_start(const std::string &row) { return row.substr(0, row.size() - 5) + "<td>"; }
+
 std::size_t occurrences(const std::string &text, const std::string &what) {
   std::size_t n = 0;
   for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
@@ -176,10 +181,19 @@ TEST_P(Pictures, AreSelfContainedAndShowTheRule) {
   }
   EXPECT_NE(html.find("<meta charset=\"utf-8\"/>"), std::string::npos);
   EXPECT_NE(html.find(svg.substr(svg.find("<svg"))), std::string::npos) << "the page holds the picture";
-  std::string rows;
-  for (const std::string &row : GetParam().decision_rows) rows += row + "\n";
-  const std::string decision = rows.empty() ? "No look can stop the trial." : "<tbody>\n" + rows + "</tbody>";
-  EXPECT_NE(html.find(decision), std::string::npos) << decision;
+  // The decision rows in order, each with the observed rate at its first look and the exact interval.
+  std::size_t at = html.find("<table class=\"decision\">");
+  if (GetParam().decision_rows.empty()) EXPECT_NE(html.find("No look can stop the trial."), std::string::npos);
+  for (const std::string &row : GetParam().decision_rows) {
+    at = html.find(row_start(row), at);
+    ASSERT_NE(at, std::string::npos) << row;
+    const std::size_t cells = row.find("</td><td>");
+    const int from = std::stoi(row.substr(8)), b = std::stoi(row.substr(cells + 9));
+    const auto [low, high] = contmon::clopper_pearson(b, from);
+    const std::string rate =
+        contmon::format_string("%.2f (%.2f\u2013%.2f)", static_cast<double>(b) / from, low, high);
+    EXPECT_EQ(html.substr(at + row_start(row).size(), rate.size()), rate);
+  }
 
   // Every look whose count is on the axis has its marker at (look, count), faint where the count is
   // above the look.
@@ -336,7 +350,7 @@ TEST(PicturesInABrowser, TheReportPageReadsPrintsAndRenders) {
   // The page as the browser parsed it: the decision table's rows, and the picture as SVG.
   const ProgramRun dom = dom_run.get();
   ASSERT_EQ(dom.status, 0) << dom.err;
-  for (const std::string &row : c.decision_rows) EXPECT_NE(dom.out.find(row), std::string::npos) << row;
+  for (const std::string &row : c.decision_rows) EXPECT_NE(dom.out.find(row_start(row)), std::string::npos) << row;
   EXPECT_NE(dom.out.find("<polyline class=\"p-stop\""), std::string::npos);
 
   // Printed on the browser's default paper: one or two pages. Skia writes each page's dictionary

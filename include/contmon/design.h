@@ -95,6 +95,7 @@ struct OcRow {
   double mean_proportion = 0.0, sd_proportion = 0.0;
   double se_p_stop = 0.0;  ///< Monte Carlo standard error of p_stop; NaN for exact figures
   double se_mean_n = 0.0;  ///< Monte Carlo standard error of mean_n; NaN for exact figures
+  std::vector<double> p_stop_at_look{};  ///< P(stopping exactly at each look of the rule), in order; sums to p_stop
   /// With accrual (conduct()): the patients enrolled when the trial ends, those still awaiting their outcome
   /// included; the calendar time then, from the first entry's origin; and the events, those expected among
   /// the patients still awaiting their outcome included. NaN without accrual. Always exact.
@@ -121,6 +122,32 @@ struct Calibration {
   double neighbour_phi_star = 0.0;  ///< above PHI
   int candidates = 0;               ///< how many candidate constants there were
   std::optional<OcRow> at_theta;    ///< the figures at theta of the evaluation that gave phi_star
+  double phi_star_exact = std::nan("");  ///< the rule's probability of stopping at theta computed exactly
+  bool fixed = false;               ///< the constant was given (fixed_design), not calibrated
+};
+
+/// A schedule of looks as the command line states it, to apply to any K.
+struct Schedule {
+  std::vector<int> list{};  ///< --looks: the looks (those beyond K dropped, K added); empty: see cohort
+  int cohort = 0;           ///< --cohort C: every C-th patient; 0: every patient
+  int start = 0;            ///< --start N0: no look before N0; 0: from patient 1
+};
+
+/// One sample size of a search.
+struct SampleSizeStep {
+  int K = 0;
+  double constant = 0.0, phi_star = 0.0;
+  double power = 0.0;                 ///< P(stop) at the alternative
+  double mean_n_theta = 0.0, mean_n_alternative = 0.0;
+  bool never_stops = false;
+};
+
+/// The sample sizes from 1 to the design's K searched for power at an alternative.
+struct SampleSizeSearch {
+  std::vector<SampleSizeStep> steps;  ///< one per K' searched, ascending
+  std::optional<int> smallest_k;      ///< the smallest K' whose power reaches the target
+  std::optional<int> stable_k;        ///< the smallest K' from which every larger K' (up to K) reaches it
+  int best_k = 0;                     ///< the K' of the highest power (the smallest of equals)
 };
 
 // ---- Computations -------------------------------------------------------------------------------
@@ -128,6 +155,23 @@ struct Calibration {
 /// Calibrates the design: among the rules its shape gives for some c, the one that stops most often at theta
 /// with probability at most PHI. A simulation starts from the method's seed (or continues control.stream).
 Calibration design(const Design &design, const Method &method = {}, const RunControl &control = {});
+
+/// The rule of the design's shape at the given constant c (the pointwise level for pocock, the posterior
+/// threshold for bayes and cc, ...), without a calibration: phi_star is its probability of stopping at theta
+/// (by the method; phi_star_exact exactly), constant is c and fixed is true. Throws Error (field "constant")
+/// for a c the shape cannot take: pocock, bayes and cc need 0 < c < 1, the others a finite number.
+Calibration fixed_design(const Design &design, double constant, const Method &method = {},
+                         const RunControl &control = {});
+
+/// For each K' from 1 to design.K (from schedule.start when it is later), the design with K' patients and
+/// the schedule applied to K', calibrated exactly, and its power at the alternative. Throws Error for an
+/// invalid design, alternative (field "alternative": above theta, below 1) or power (field "power": in (0, 1)).
+SampleSizeSearch find_sample_size(const Design &design, const Schedule &schedule, double alternative, double power,
+                                  const RunControl &control = {});
+
+/// The exact (Clopper-Pearson) two-sided interval for an event probability after y events in n patients, at
+/// the confidence level (0.95: 95%): {0, ...} for y = 0, {..., 1} for y = n. Requires 0 <= y <= n, n >= 1.
+std::pair<double, double> clopper_pearson(int y, int n, double level = 0.95);
 
 /// The figures of the rule at each rate, in order. A simulated figure starts from the method's seed at every
 /// rate, so that it depends only on the rule, the rate and the method (or, with control.stream, continues
@@ -193,6 +237,9 @@ int parse_sample_size(std::string_view text);
 /// A probability strictly between 0 and 1 from its text; field names it in the message ("THETA", "PHI", "P1").
 double parse_probability(std::string_view field, std::string_view text);
 
+/// A finite decimal number from its text; option names it in the message ("--constant").
+double parse_number(std::string_view option, std::string_view text);
+
 /// A time of --accrual or --window (option names it in the message): a positive finite decimal number.
 double parse_duration(std::string_view option, std::string_view text);
 
@@ -201,6 +248,9 @@ std::vector<double> parse_rates(std::string_view text);
 
 /// The looks of a --looks list: looks and FROM:TO:STEP ranges in any order, returned ascending, each once.
 std::vector<int> parse_looks(std::string_view text);
+
+/// The looks of the schedule for K (schedule_looks with the list's looks beyond K dropped).
+std::vector<int> schedule_for(int K, const Schedule &schedule);
 
 /// The looks for K: list's (empty: every patient) or every cohort-th (0: none), from start on (0: patient 1),
 /// K always. A listed look before start, or outside 1..K, is an Error.

@@ -13,4 +13,7 @@ inline constexpr int kSimulatedTrials = 1000000;
 inline constexpr int kFewestTrials = 1000;
 inline constexpr int kMostTrials = 100000000;
 
+/// The largest seed: the generator takes seeds modulo 2^30.
+inline constexpr int kMostSeed = 0x3fffffff;
+
 }  // namespace contmon

@@ -21,6 +21,7 @@ struct ReportRequest {
   std::optional<double> alternative;  ///< P1: its row is added to the table unless it has one
   bool curve = false;                 ///< exact figures at 0.01, 0.02, ..., 0.99 for the pictures
   std::optional<Accrual> accrual;     ///< add the figures of trial conduct (conduct()) to every row
+  std::optional<double> constant;     ///< use the shape's rule at this constant instead of calibrating
 };
 
 /// Everything an analysis found, as the writers print it.
@@ -49,6 +50,8 @@ struct Report {
   std::optional<std::size_t> theta_row;        ///< the row at theta, when the table has one
   std::optional<std::size_t> alternative_row;  ///< the row at P1, with an alternative
   std::vector<OcRow> curve;                    ///< exact figures on a fine grid of rates, for the pictures
+
+  bool by_look = false;               ///< the outputs add the figures of every look (a writer's choice)
 
   std::string boundary_file;          ///< where the boundary file went; empty: not written
   bool boundary_file_failed = false;  ///< it could not be written

@@ -4,6 +4,7 @@
 // never touch a file: every format prints the figures of one Report.
 #pragma once
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,41 @@ std::string to_html(const Report &report);
 /// calibrated design), each the shortest decimal that reads back exactly. A rule without THETA is written as
 /// lines "n b" instead. Either form reads back with --evaluate to the same rule.
 std::string boundary_file_text(const Report &report, const std::string &generator);
+
+// ---- Several designs and searches ----------------------------------------------------------------------
+
+/// One row of a comparison of designs: the shape, its constant and PHI*, its power at P1, the expected
+/// patients at THETA and at P1, the first patient at which the trial can stop (0: never) and the count at K.
+struct ComparisonRow {
+  std::string shape;  ///< as --shape writes it
+  double constant = 0.0, phi_star = 0.0;
+  double power = std::nan(""), mean_n_theta = std::nan(""), mean_n_alternative = std::nan("");
+  int first_stop = 0;
+  int count_at_K = 0;
+};
+
+/// The rows comparing the reports, one per report, in order.
+std::vector<ComparisonRow> comparison_rows(const std::vector<Report> &reports);
+
+/// The comparison in the format: text (the table, then each design's decision table and sentence), Markdown,
+/// JSON ({"designs": [...]}, each element the document of one report) or CSV (a leading column "shape").
+std::string to_format(OutputFormat format, const std::vector<Report> &reports);
+
+/// The comparison as text, without the closing lines (text_report_ending of the first report).
+std::string comparison_text(const std::vector<Report> &reports);
+
+/// The SVG picture overlaying the boundaries and the curves of the reports, one colour and dash per design.
+std::string to_svg(const std::vector<Report> &reports);
+
+/// The report page of a comparison.
+std::string to_html(const std::vector<Report> &reports);
+
+/// The search for the sample size as text: a line per K, then the smallest K reaching the power and the
+/// smallest from which every larger one does.
+std::string search_text(const SampleSizeSearch &search, double power);
+
+/// The JSON document of the report of the K found, with smallest_k, stable_k, power_target and search added.
+std::string to_json(const Report &report, const SampleSizeSearch &search, double power);
 
 /// The dialogue's boundary file for the stage boundary b[1..K], numbers as "%g" prints them, with the constant's
 /// line labelled constant_label (at most five characters: "ALPHA" for a Pocock level, "c" for another shape's).
