@@ -1,0 +1,60 @@
+#!/usr/bin/env python3
+"""Writes the JSON the programs print for the cases the module's tests compare with.
+
+    python/tests/make_reference.py BUILD_DIR
+
+BUILD_DIR holds contmon and contmon-exact (cmake --build BUILD_DIR --target contmon contmon-exact). Each
+case NAME gives reference/NAME.json; the rule files it evaluates are written there first, by the programs.
+"""
+import subprocess
+import sys
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+REFERENCE = HERE / "reference"
+
+# NAME: (program, arguments). Test_json.py has the module's call for each name.
+CASES = {
+    "pocock": ("contmon-exact", ["40", "0.2", "0.1"]),
+    "pocock_k255": ("contmon-exact", ["255", "0.05", "0.1"]),
+    "obf": ("contmon-exact", ["--shape", "obf", "30", "0.15", "0.1"]),
+    "wt": ("contmon-exact", ["--shape", "wt:0.25", "50", "0.3", "0.05"]),
+    "bayes": ("contmon-exact", ["--shape", "bayes:0.5,2", "45", "0.1", "0.1"]),
+    "sprt": ("contmon-exact", ["--shape", "sprt:0.4", "35", "0.2", "0.1"]),
+    "maxsprt": ("contmon-exact", ["--shape", "maxsprt", "60", "0.25", "0.1"]),
+    "cohort_runin": ("contmon-exact", ["--shape", "obf", "--cohort", "5", "--start", "10", "--min-events", "3",
+                                       "62", "0.1", "0.05"]),
+    "looks": ("contmon-exact", ["--looks", "5:40:5,12", "40", "0.2", "0.1"]),
+    "rates": ("contmon-exact", ["--rates", "0.05:0.5:0.15,0.9", "40", "0.2", "0.1"]),
+    "simulation": ("contmon", ["30", "0.2", "0.1"]),
+    "simulation_cohort": ("contmon", ["--shape", "wt:0.1", "--cohort", "4", "--start", "8", "40", "0.3", "0.1"]),
+    "evaluate_file": ("contmon-exact", ["--evaluate", "rule_cohort.dat"]),
+    "evaluate_plain": ("contmon-exact", ["--evaluate", "rule_plain.txt", "--rates", "0.1,0.3"]),
+    "evaluate_plain_simulation": ("contmon", ["--evaluate", "rule_plain.txt", "--rates", "0.2"]),
+}
+
+
+def main() -> int:
+    if len(sys.argv) != 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    build = Path(sys.argv[1]).resolve()
+    REFERENCE.mkdir(exist_ok=True)
+
+    def run(program: str, arguments: list) -> str:
+        # Invoked by its bare name, so that files naming the program do not name this machine's folders.
+        return subprocess.run([program, *arguments], executable=build / program, cwd=REFERENCE, check=True,
+                              capture_output=True, text=True).stdout
+
+    # The rule files: a boundary file of a schedule with a run-in, and lines "n b" of a rule given by hand.
+    run("contmon-exact", ["--shape", "bayes:1,1", "--cohort", "3", "--start", "6", "-o", "rule_cohort.dat",
+                          "--format", "json", "33", "0.2", "0.1"])
+    (REFERENCE / "rule_plain.txt").write_text("# n b\n5 3\n10 4\n15 5\n20 6\n", encoding="utf-8")
+    for name, (program, arguments) in CASES.items():
+        output = run(program, ["--format", "json", "--no-output", *arguments])
+        (REFERENCE / f"{name}.json").write_text(output, encoding="utf-8")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
