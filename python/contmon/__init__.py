@@ -31,6 +31,7 @@ Looks = Union[str, Iterable[int], None]
 PathLike = Union[str, "os.PathLike[str]"]
 
 _INT_MIN, _INT_MAX = -(2**31), 2**31 - 1
+_MAX_STAGES = 255
 _DAYS = ("Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun")
 _MONTHS = ("Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec")
 
@@ -52,6 +53,29 @@ def _real(name: str, value: object) -> float:
     return float(value)
 
 
+def _probability(name: str, value: object) -> float:
+    """THETA or PHI; one outside (0, 1) raises the command line's message for it as Python writes it."""
+    p = _real(name.lower(), value)
+    if not 0.0 < p < 1.0:
+        _core.parse_probability(name, repr(p))
+        raise _error(name.lower(), f"invalid {name} {p!r}: {name} is a probability between 0 and 1")
+    return p
+
+
+def _error(field: str, message: str) -> DesignError:
+    error = DesignError(message)
+    error.field = field
+    return error
+
+
+def _option(option: str, field: str, value: object) -> int:
+    """--cohort, --start or --min-events, read as the command line reads them: 1 to 255."""
+    n = _whole(field, value)
+    if not 1 <= n <= _MAX_STAGES:
+        raise _error(field, f"invalid {option} '{n}': give a whole number from 1 to {_MAX_STAGES}")
+    return n
+
+
 def _text(name: str, value: object) -> str:
     if not isinstance(value, str):
         raise TypeError(f"{name} must be a str, not {type(value).__name__}")
@@ -65,12 +89,16 @@ def _list(name: str, value: object) -> List[object]:
 
 
 def _rates(value: object) -> List[float]:
-    """The rates of a list, or of the command line's --rates text ("0.1:0.5:0.1,0.7")."""
+    """The rates of a list, or of the command line's --rates text ("0.1:0.5:0.1,0.7"); a list is read as
+    that text, so that its faults have the command line's messages."""
     if value is None:
         return []
-    if isinstance(value, str):
-        return list(_core.parse_rates(value))
-    return [_real("rates", rate) for rate in _list("rates", value)]
+    if not isinstance(value, str):
+        rates = [_real("rates", rate) for rate in _list("rates", value)]
+        if not rates:
+            return []
+        value = ",".join(repr(rate) for rate in rates)
+    return list(_core.parse_rates(value))
 
 
 def _looks_text(value: object) -> Optional[str]:
@@ -256,10 +284,13 @@ def design(K: int, theta: float, phi: float, *, shape: str = "pocock", looks: Lo
     Raises DesignError (a ValueError) with the command line's message for an invalid value.
     """
     K_text = str(_whole("K", K))
+    theta, phi = _probability("THETA", theta), _probability("PHI", phi)
+    shape, looks_text, method = _text("shape", shape), _looks_text(looks), _text("method", method)
     analysis = _core.design(
-        K_text, _real("theta", theta), _real("phi", phi), _text("shape", shape), _looks_text(looks),
-        0 if cohort is None else _c_int("cohort", cohort), 0 if start is None else _c_int("start", start),
-        _c_int("min_events", min_events), _text("method", method), [])
+        K_text, theta, phi, shape, looks_text,
+        0 if cohort is None else _option("--cohort", "cohort", cohort),
+        0 if start is None else _option("--start", "start", start),
+        _option("--min-events", "min_events", min_events), method, [])
     return Rule(analysis)
 
 
@@ -272,8 +303,9 @@ def evaluate(b: Iterable[int], looks: Optional[Iterable[int]] = None, rates: Rat
     """
     counts = [_c_int("b", count) for count in _list("b", b)]
     look_list = None if looks is None else [_c_int("looks", look) for look in _list("looks", looks)]
-    analysis = _core.evaluate(counts, look_list, None if theta is None else _real("theta", theta),
-                              None if phi is None else _real("phi", phi), _rates(rates), _text("method", method))
+    analysis = _core.evaluate(counts, look_list, None if theta is None else _probability("THETA", theta),
+                              None if phi is None else _probability("PHI", phi), _rates(rates),
+                              _text("method", method))
     return Rule(analysis)
 
 

@@ -232,4 +232,5 @@ PYBIND11_MODULE(_core, m) {
         py::arg("rates"), py::arg("method"));
   m.def("read_rule", &read_rule, py::arg("name"), py::arg("contents"), py::arg("rates"), py::arg("method"));
   m.def("parse_rates", &contmon::parse_rates, py::arg("text"));
+  m.def("parse_probability", &contmon::parse_probability, py::arg("field"), py::arg("text"));
 }

@@ -6,6 +6,7 @@
 BUILD_DIR holds contmon and contmon-exact (cmake --build BUILD_DIR --target contmon contmon-exact). Each
 case NAME gives reference/NAME.json; the rule files it evaluates are written there first, by the programs.
 """
+import json
 import subprocess
 import sys
 from pathlib import Path
@@ -33,6 +34,34 @@ CASES = {
     "evaluate_plain_simulation": ("contmon", ["--evaluate", "rule_plain.txt", "--rates", "0.2"]),
 }
 
+# NAME: arguments of contmon-exact that it refuses; errors.json has its message for each (test_errors.py has
+# the module's call).
+ERRORS = {
+    "K_zero": ["0", "0.2", "0.1"],
+    "K_above": ["256", "0.2", "0.1"],
+    "K_huge": ["99999999999", "0.2", "0.1"],
+    "theta_percent": ["40", "1.5", "0.1"],
+    "theta_zero": ["40", "0.0", "0.1"],
+    "phi_one": ["40", "0.2", "1.0"],
+    "phi_nan": ["40", "0.2", "nan"],
+    "shape_unknown": ["--shape", "foo", "40", "0.2", "0.1"],
+    "shape_wt": ["--shape", "wt:0.7", "40", "0.2", "0.1"],
+    "shape_sprt": ["--shape", "sprt:0.1", "40", "0.2", "0.1"],
+    "shape_bayes": ["--shape", "bayes:0,1", "40", "0.2", "0.1"],
+    "looks_beyond": ["--looks", "5,50", "40", "0.2", "0.1"],
+    "looks_text": ["--looks", "5,x", "40", "0.2", "0.1"],
+    "looks_before_start": ["--start", "10", "--looks", "5,40", "40", "0.2", "0.1"],
+    "cohort_above": ["--cohort", "50", "40", "0.2", "0.1"],
+    "cohort_zero": ["--cohort", "0", "40", "0.2", "0.1"],
+    "start_above": ["--start", "41", "40", "0.2", "0.1"],
+    "min_events_above": ["--min-events", "41", "40", "0.2", "0.1"],
+    "min_events_zero": ["--min-events", "0", "40", "0.2", "0.1"],
+    "rates_above": ["--rates", "0.2,1.2", "40", "0.2", "0.1"],
+    "rates_range": ["--rates", "0.5:0.1:0.1", "40", "0.2", "0.1"],
+    "file_cut": ["--evaluate", "rule_cut.dat"],
+    "file_count": ["--evaluate", "rule_bad.txt", "--rates", "0.2"],
+}
+
 
 def main() -> int:
     if len(sys.argv) != 2:
@@ -53,6 +82,25 @@ def main() -> int:
     for name, (program, arguments) in CASES.items():
         output = run(program, ["--format", "json", "--no-output", *arguments])
         (REFERENCE / f"{name}.json").write_text(output, encoding="utf-8")
+
+    # The pictures of one design; the page's date is left to the test.
+    run("contmon-exact", ["--no-output", "--format", "json", "--plot", "pictures.svg", "--report", "pictures.html",
+                          "--shape", "obf", "--cohort", "4", "24", "0.2", "0.1"])
+
+    # Rule files that cannot be read: a boundary file cut short, and a count that is no number.
+    lines = (REFERENCE / "rule_cohort.dat").read_text(encoding="utf-8").splitlines(keepends=True)
+    (REFERENCE / "rule_cut.dat").write_text("".join(lines[:20]), encoding="utf-8")
+    (REFERENCE / "rule_bad.txt").write_text("5 2\n10 x\n", encoding="utf-8")
+    messages = {}
+    for name, arguments in ERRORS.items():
+        command = ["contmon-exact", "--no-output", "--format", "json", *arguments]
+        refused = subprocess.run(command, executable=build / "contmon-exact", cwd=REFERENCE, capture_output=True,
+                                 text=True)
+        prefix = "contmon-exact: "
+        if refused.returncode != 1 or not refused.stderr.startswith(prefix):
+            raise SystemExit(f"{name}: expected a refusal, got status {refused.returncode}: {refused.stderr}")
+        messages[name] = refused.stderr[len(prefix):].rstrip("\n")
+    (REFERENCE / "errors.json").write_text(json.dumps(messages, indent=2) + "\n", encoding="utf-8")
     return 0
 
 
