@@ -14,6 +14,7 @@ so that it equals the command line's.
 from __future__ import annotations
 
 import html
+import importlib
 import json
 import numbers
 import os
@@ -196,7 +197,7 @@ class Rule:
     def oc_frame(self, rates: Rates = None) -> Any:
         """The operating characteristics as a pandas DataFrame (needs pandas)."""
         try:
-            import pandas  # type: ignore[import-not-found,import-untyped,import,unused-ignore]
+            pandas = importlib.import_module("pandas")
         except ImportError as error:
             raise ImportError("Rule.oc_frame needs pandas; Rule.oc gives the same rows as dicts") from error
         return pandas.DataFrame(self.oc(rates))
@@ -247,12 +248,12 @@ class Rule:
     def __str__(self) -> str:
         rows = self.decision_table
         if not rows:
-            return "The rule never stops the trial.\n" + self.sentence + "\n"
-        width = max(len(str(row[1])) for row in rows)
-        lines = ["Stop when the events reach", f"  {'patients':>{2 * width + 4}}  events"]
-        for first, last, count in rows:
-            looks = f"{first:>{width}}" + (f" to {last:>{width}}" if last != first else " " * (width + 4))
-            lines.append(f"  {looks:>{max(2 * width + 4, 8)}}  {count:>6}")
+            return self.sentence + "\n"
+        width = len(str(rows[-1][1]))
+        looks = [f"{first:>{width}}" + (f" to {last:>{width}}" if last != first else "") for first, last, _ in rows]
+        column = max(len("looks"), *(len(text) for text in looks))
+        lines = ["Stop the trial when the events reach b:", f"  {'looks':<{column}}  {'b':>3}"]
+        lines += [f"  {text:<{column}}  {count:>3}" for text, (_, _, count) in zip(looks, rows)]
         return "\n".join(lines) + "\n"
 
     def _repr_html_(self) -> str:

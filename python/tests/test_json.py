@@ -1,5 +1,9 @@
 """The module's figures and texts against the programs' JSON (written by make_reference.py)."""
+import html
 import json
+import re
+import sys
+import types
 
 import pytest
 
@@ -76,14 +80,36 @@ def test_boundary_file_reads_back_to_the_same_rule(tmp_path):
     assert contmon.read_boundary(tmp_path / "plain.txt", rates=[0.2]).boundary == [(4, 2), (8, 3), (12, 3)]
 
 
-def test_pictures_and_texts_come_from_the_library():
+def test_pictures_are_the_programs(reference):
     rule = contmon.design(24, 0.2, 0.1, shape="obf", cohort=4)
-    svg = rule.svg()
-    assert svg.startswith("<svg") or svg.startswith("<?xml")
+    assert rule.svg() == (reference / "pictures.svg").read_text(encoding="utf-8")
+
+    def undated(page):  # the page's line with the moment of the run
+        return re.sub(r'<p class="meta">[^<]*?\xb7', '<p class="meta">DATE \xb7', page)
+
     page = rule.report_html()
-    assert page.lstrip().lower().startswith("<!doctype html")
-    assert rule.sentence in rule.report_text().replace("\n", " ") or rule.decision_table
-    assert rule.to_csv().splitlines()[0].startswith("rate,p_stop,")
-    assert len(rule.to_csv().splitlines()) == 1 + len(rule.oc())
-    # The figures are unchanged by drawing the pictures, which compute the curve.
-    assert rule.to_dict() == json.loads(rule.to_json())
+    assert "DATE" in undated(page)
+    assert undated(page) == undated((reference / "pictures.html").read_text(encoding="utf-8"))
+    # Drawing computes the curve; the figures stay those of the design.
+    assert without_date(rule.to_dict()) == without_date(contmon.design(24, 0.2, 0.1, shape="obf", cohort=4).to_dict())
+
+
+def test_displays_show_the_decision_table():
+    rule = contmon.design(60, 0.1, 0.1, shape="obf", cohort=6, start=12)
+    shown = str(rule).splitlines()
+    assert len(shown) == 2 + len(rule.decision_table)
+    for line, (first, last, count) in zip(shown[2:], rule.decision_table):
+        assert line.split() == [str(first), str(count)] if first == last else [str(first), "to", str(last), str(count)]
+    assert repr(rule).startswith("<contmon.Rule design '--shape obf --looks 12:60:6 60 0.1 0.1'")
+    page = rule._repr_html_()
+    assert rule.svg() in page and html.escape(rule.sentence) in page
+    assert page.count("<tr><td>") == len(rule.decision_table)
+
+
+def test_oc_frame_needs_pandas_and_holds_the_rows(monkeypatch):
+    rule = contmon.design(20, 0.2, 0.1)
+    monkeypatch.setitem(sys.modules, "pandas", None)
+    with pytest.raises(ImportError, match="needs pandas"):
+        rule.oc_frame()
+    monkeypatch.setitem(sys.modules, "pandas", types.SimpleNamespace(DataFrame=lambda rows: ("frame", rows)))
+    assert rule.oc_frame([0.2, 0.4]) == ("frame", rule.oc([0.2, 0.4]))
