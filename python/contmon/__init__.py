@@ -8,7 +8,7 @@ so that it equals the command line's.
     >>> import contmon
     >>> rule = contmon.design(40, 0.2, 0.1)
     >>> rule.decision_table[0]
-    (3, 3, 3)
+    (3, 4, 3)
 """
 
 from __future__ import annotations
