@@ -34,7 +34,7 @@ echo "== mypy and stubtest"
 # The installed package as users' editors and mypy see it (py.typed, _core.pyi), and scripts that use it.
 (cd "$scratch" && "$venv_python" -m mypy --strict --cache-dir "$scratch/mypy-cache" -p contmon)
 (cd "$scratch" && "$venv_python" -m mypy --strict --cache-dir "$scratch/mypy-cache" src/python/bench)
-(cd "$scratch" && "$venv_python" -m mypy.stubtest --mypy-config-file /dev/null \
+(cd "$scratch" && "$venv_python" -m mypy.stubtest\
    --allowlist src/python/stubtest-allowlist.txt contmon._core)
 
 echo "== benchmark (a figure, not a test)"

@@ -166,19 +166,22 @@ Analysis read_rule(const std::string &name, const py::bytes &contents, const std
 
 // The same analysis at other rates (the command line's --rates).
 Analysis with_rates(const Analysis &analysis, const std::vector<double> &rates) {
-  Analysis other = analysis;
+  Analysis other = analysis;  // a copy, computed with the GIL released (see add_curve)
   other.request.rates = rates;
   other.result = run(other.request, other.method);
   other.result.rule_file = analysis.result.rule_file;
   return other;
 }
 
-// The same analysis with the pictures' curve, which the SVG and HTML writers draw.
+// The same analysis with the pictures' curve, which the SVG and HTML writers draw. The GIL is held whenever
+// an Analysis is read or changed: run() computes from copies, so that two threads drawing one rule at once
+// compute the curve twice rather than race.
 void add_curve(Analysis &analysis) {
   if (analysis.request.curve) return;
   contmon::ReportRequest request = analysis.request;
+  const contmon::Method method = analysis.method;
   request.curve = true;
-  contmon::Report result = run(request, analysis.method);
+  contmon::Report result = run(request, method);
   result.rule_file = analysis.result.rule_file;
   analysis.request = std::move(request);
   analysis.result = std::move(result);

@@ -26,6 +26,15 @@ def test_two_threads_give_the_serial_results():
     assert parallel == serial
 
 
+def test_threads_sharing_one_rule_draw_the_same_picture():
+    rule = contmon.design(120, 0.2, 0.1, shape="obf")
+    with ThreadPoolExecutor(4) as pool:
+        pictures = list(pool.map(lambda _: rule.svg(), range(4)))
+        rows = list(pool.map(lambda rates: rule.oc(rates), [[0.1, 0.3], [0.5]] * 2))
+    assert pictures == [contmon.design(120, 0.2, 0.1, shape="obf").svg()] * 4
+    assert rows == [rule.oc([0.1, 0.3]), rule.oc([0.5])] * 2
+
+
 def test_python_runs_while_a_design_computes():
     # A thread holding the GIL through the call would stop the main thread's loop for the whole call.
     done = threading.Event()
