@@ -4,7 +4,8 @@
 # environment, so nothing is written into the checkout. A second run with the same folder rebuilds only
 # when a source changed. Needs Debian's python3 (3.11) with python3-venv, python3-dev, python3-pip,
 # python3-setuptools, python3-pybind11, python3-pytest, python3-hypothesis and mypy; g++ and
-# nlohmann-json3-dev.
+# nlohmann-json3-dev. With CONTMON_PROGRAMS_DIR naming a build folder that holds contmon and contmon-exact,
+# the tests compare with what those programs print now rather than with python/tests/reference.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -27,6 +28,13 @@ started=$(date +%s)
 (cd "$scratch" && "$venv_python" -m pip install -q --no-build-isolation --no-index ./src/python)
 echo "built in $(($(date +%s) - started)) s"
 
+if [ -n "${CONTMON_PROGRAMS_DIR:-}" ]; then
+  echo "== the programs' outputs, from $CONTMON_PROGRAMS_DIR"
+  rm -rf "$scratch/reference"
+  "$python" "$scratch/src/python/tests/make_reference.py" "$CONTMON_PROGRAMS_DIR" "$scratch/reference"
+  export CONTMON_REFERENCE=$scratch/reference
+fi
+
 echo "== pytest"
 (cd "$scratch" && "$venv_python" -m pytest -q -p no:cacheprovider src/python/tests)
 
@@ -34,7 +42,7 @@ echo "== mypy and stubtest"
 # The installed package as users' editors and mypy see it (py.typed, _core.pyi), and scripts that use it.
 (cd "$scratch" && "$venv_python" -m mypy --strict --cache-dir "$scratch/mypy-cache" -p contmon)
 (cd "$scratch" && "$venv_python" -m mypy --strict --cache-dir "$scratch/mypy-cache" src/python/bench)
-(cd "$scratch" && "$venv_python" -m mypy.stubtest\
+(cd "$scratch" && "$venv_python" -m mypy.stubtest \
    --allowlist src/python/stubtest-allowlist.txt contmon._core)
 
 echo "== benchmark (a figure, not a test)"

@@ -1,8 +1,10 @@
+import os
 from pathlib import Path
 
 import pytest
 
-REFERENCE = Path(__file__).resolve().parent / "reference"
+# The programs' outputs: those committed, or those make_reference.py wrote into CONTMON_REFERENCE.
+REFERENCE = Path(os.environ.get("CONTMON_REFERENCE") or Path(__file__).resolve().parent / "reference")
 
 
 @pytest.fixture

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Writes the JSON the programs print for the cases the module's tests compare with.
 
-    python/tests/make_reference.py BUILD_DIR
+    python/tests/make_reference.py BUILD_DIR [FOLDER]
 
 BUILD_DIR holds contmon and contmon-exact (cmake --build BUILD_DIR --target contmon contmon-exact). Each
-case NAME gives reference/NAME.json; the rule files it evaluates are written there first, by the programs.
+case NAME gives FOLDER/NAME.json (FOLDER: python/tests/reference, which is committed); the rule files it
+evaluates are written there first, by the programs. The tests read another FOLDER named by the environment
+variable CONTMON_REFERENCE.
 """
 import json
 import subprocess
@@ -64,43 +66,44 @@ ERRORS = {
 
 
 def main() -> int:
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3):
         print(__doc__, file=sys.stderr)
         return 2
     build = Path(sys.argv[1]).resolve()
-    REFERENCE.mkdir(exist_ok=True)
+    reference = Path(sys.argv[2]).resolve() if len(sys.argv) == 3 else REFERENCE
+    reference.mkdir(parents=True, exist_ok=True)
 
     def run(program: str, arguments: list) -> str:
         # Invoked by its bare name, so that files naming the program do not name this machine's folders.
-        return subprocess.run([program, *arguments], executable=build / program, cwd=REFERENCE, check=True,
+        return subprocess.run([program, *arguments], executable=build / program, cwd=reference, check=True,
                               capture_output=True, text=True).stdout
 
     # The rule files: a boundary file of a schedule with a run-in, and lines "n b" of a rule given by hand.
     run("contmon-exact", ["--shape", "bayes:1,1", "--cohort", "3", "--start", "6", "-o", "rule_cohort.dat",
                           "--format", "json", "33", "0.2", "0.1"])
-    (REFERENCE / "rule_plain.txt").write_text("# n b\n5 3\n10 4\n15 5\n20 6\n", encoding="utf-8")
+    (reference / "rule_plain.txt").write_text("# n b\n5 3\n10 4\n15 5\n20 6\n", encoding="utf-8")
     for name, (program, arguments) in CASES.items():
         output = run(program, ["--format", "json", "--no-output", *arguments])
-        (REFERENCE / f"{name}.json").write_text(output, encoding="utf-8")
+        (reference / f"{name}.json").write_text(output, encoding="utf-8")
 
     # The pictures of one design; the page's date is left to the test.
     run("contmon-exact", ["--no-output", "--format", "json", "--plot", "pictures.svg", "--report", "pictures.html",
                           "--shape", "obf", "--cohort", "4", "24", "0.2", "0.1"])
 
     # Rule files that cannot be read: a boundary file cut short, and a count that is no number.
-    lines = (REFERENCE / "rule_cohort.dat").read_text(encoding="utf-8").splitlines(keepends=True)
-    (REFERENCE / "rule_cut.dat").write_text("".join(lines[:20]), encoding="utf-8")
-    (REFERENCE / "rule_bad.txt").write_text("5 2\n10 x\n", encoding="utf-8")
+    lines = (reference / "rule_cohort.dat").read_text(encoding="utf-8").splitlines(keepends=True)
+    (reference / "rule_cut.dat").write_text("".join(lines[:20]), encoding="utf-8")
+    (reference / "rule_bad.txt").write_text("5 2\n10 x\n", encoding="utf-8")
     messages = {}
     for name, arguments in ERRORS.items():
         command = ["contmon-exact", "--no-output", "--format", "json", *arguments]
-        refused = subprocess.run(command, executable=build / "contmon-exact", cwd=REFERENCE, capture_output=True,
+        refused = subprocess.run(command, executable=build / "contmon-exact", cwd=reference, capture_output=True,
                                  text=True)
         prefix = "contmon-exact: "
         if refused.returncode != 1 or not refused.stderr.startswith(prefix):
             raise SystemExit(f"{name}: expected a refusal, got status {refused.returncode}: {refused.stderr}")
         messages[name] = refused.stderr[len(prefix):].rstrip("\n")
-    (REFERENCE / "errors.json").write_text(json.dumps(messages, indent=2) + "\n", encoding="utf-8")
+    (reference / "errors.json").write_text(json.dumps(messages, indent=2) + "\n", encoding="utf-8")
     return 0
 
 
