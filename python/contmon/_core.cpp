@@ -168,23 +168,27 @@ Analysis read_rule(const std::string &name, const py::bytes &contents, const std
 Analysis with_rates(const Analysis &analysis, const std::vector<double> &rates) {
   Analysis other = analysis;  // a copy, computed with the GIL released (see add_curve)
   other.request.rates = rates;
+  other.request.curve = false;
   other.result = run(other.request, other.method);
   other.result.rule_file = analysis.result.rule_file;
   return other;
 }
 
-// The same analysis with the pictures' curve, which the SVG and HTML writers draw. The GIL is held whenever
-// an Analysis is read or changed: run() computes from copies, so that two threads drawing one rule at once
-// compute the curve twice rather than race.
+// The pictures' curve, which the SVG and HTML writers draw. It holds exact figures of the rule alone, so it
+// comes from the analysis of the rule by itself (at one rate, since a row is needed), without calibrating or
+// simulating the design again. The GIL is held whenever an Analysis is read or changed and run() computes
+// from copies, so that two threads drawing one rule at once compute the curve twice rather than race.
 void add_curve(Analysis &analysis) {
   if (analysis.request.curve) return;
-  contmon::ReportRequest request = analysis.request;
-  const contmon::Method method = analysis.method;
+  contmon::ReportRequest request;
+  request.rule = analysis.result.calibration.rule;
+  request.has_theta = false;
+  request.has_phi = false;
+  request.rates = {0.5};
   request.curve = true;
-  contmon::Report result = run(request, method);
-  result.rule_file = analysis.result.rule_file;
-  analysis.request = std::move(request);
-  analysis.result = std::move(result);
+  std::vector<contmon::OcRow> curve = run(request, contmon::Method{}).curve;
+  analysis.request.curve = true;
+  analysis.result.curve = std::move(curve);
 }
 
 }  // namespace

@@ -86,9 +86,12 @@ def main() -> int:
         output = run(program, ["--format", "json", "--no-output", *arguments])
         (reference / f"{name}.json").write_text(output, encoding="utf-8")
 
-    # The pictures of one design; the page's date is left to the test.
+    # The pictures of a design and of a simulated one; the page's date is left to the test.
     run("contmon-exact", ["--no-output", "--format", "json", "--plot", "pictures.svg", "--report", "pictures.html",
                           "--shape", "obf", "--cohort", "4", "24", "0.2", "0.1"])
+    run("contmon", ["--no-output", "--format", "json", "--plot", "pictures_simulation.svg", "--report",
+                    "pictures_simulation.html", "--shape", "wt:0.1", "--cohort", "4", "--start", "8", "40", "0.3",
+                    "0.1"])
 
     # Rule files that cannot be read: a boundary file cut short, and a count that is no number.
     lines = (reference / "rule_cohort.dat").read_text(encoding="utf-8").splitlines(keepends=True)

@@ -80,18 +80,24 @@ def test_boundary_file_reads_back_to_the_same_rule(tmp_path):
     assert contmon.read_boundary(tmp_path / "plain.txt", rates=[0.2]).boundary == [(4, 2), (8, 3), (12, 3)]
 
 
-def test_pictures_are_the_programs(reference):
-    rule = contmon.design(24, 0.2, 0.1, shape="obf", cohort=4)
-    assert rule.svg() == (reference / "pictures.svg").read_text(encoding="utf-8")
+@pytest.mark.parametrize("name, call", [
+    ("pictures", lambda: contmon.design(24, 0.2, 0.1, shape="obf", cohort=4)),
+    ("pictures_simulation", CALLS["simulation_cohort"]),
+])
+def test_pictures_are_the_programs(reference, name, call):
+    rule = call()
+    before = without_date(rule.to_dict())
+    assert rule.svg() == (reference / f"{name}.svg").read_text(encoding="utf-8")
 
     def undated(page):  # the page's line with the moment of the run
         return re.sub(r'<p class="meta">[^<]*?\xb7', '<p class="meta">DATE \xb7', page)
 
     page = rule.report_html()
     assert "DATE" in undated(page)
-    assert undated(page) == undated((reference / "pictures.html").read_text(encoding="utf-8"))
+    assert undated(page) == undated((reference / f"{name}.html").read_text(encoding="utf-8"))
     # Drawing computes the curve; the figures stay those of the design.
-    assert without_date(rule.to_dict()) == without_date(contmon.design(24, 0.2, 0.1, shape="obf", cohort=4).to_dict())
+    assert without_date(rule.to_dict()) == before
+    assert rule.oc([0.3]) == call().oc([0.3])
 
 
 def test_displays_show_the_decision_table():
