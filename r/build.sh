@@ -20,7 +20,6 @@ pkg="$stage/contmon"
 mkdir -p "$pkg"
 cp -R "$here/DESCRIPTION" "$here/LICENSE" "$here/configure" "$here/cleanup" "$here/.Rbuildignore" \
   "$here/R" "$here/src" "$here/inst" "$here/tests" "$pkg/"
-rm -f "$pkg/tests/make_reference.sh" "$pkg/tests/interrupt.R"
 sed -i "s/@VERSION@/$version/" "$pkg/DESCRIPTION"
 
 # The core, as the library is built from it (app/ is the programs' and stays out).
