@@ -18,8 +18,8 @@ plot.contmon_rule <- function(x, main = "Stopping boundary", xlab = "Patients (n
   n <- x$boundary$n
   b <- x$boundary$b
   reachable <- b <= n
-  plot(c(0, n), c(0, pmin(b, n + 1)), type = "n", main = main, xlab = xlab, ylab = ylab,
-       ylim = c(0, max(c(1, pmin(b, n + 1)))), xaxs = "i", yaxs = "i")
+  top <- max(c(1, b[reachable]))
+  plot(c(0, max(n)), c(0, top), type = "n", main = main, xlab = xlab, ylab = ylab, ylim = c(0, top * 1.15))
   lines(c(0, n), c(0, n), lty = 3, col = "grey50")
   if (any(reachable)) {
     lines(c(n[reachable], max(n)), c(b[reachable], b[reachable][sum(reachable)]), type = "s", lwd = 2)

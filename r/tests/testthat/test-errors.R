@@ -17,13 +17,15 @@ test_that("the error names the field and the call", {
   expect_identical(error$field, "min_events")
   expect_identical(error$call[[1]], as.name("stopping_rule"))
   expect_s3_class(tryCatch(evaluate_rule(c(2, 0), c(5, 10), 0.3), error = identity), "contmon_error")
-  expect_error(evaluate_rule(c(2, 3), c(10, 5), 0.3), "must ascend", class = "contmon_error")
+  expect_error(evaluate_rule(c(2, 3), c(5, 4, 10), 0.3), "one stopping count for each look",
+               class = "contmon_error")
+  expect_error(evaluate_rule(c(2, 3, 4), c(5, 4, 10), 0.3), "must ascend", class = "contmon_error")
   expect_error(evaluate_rule(c(2, 3), c(5, 10)), "a plain rule holds no THETA", class = "contmon_error")
   expect_error(oc(stopping_rule(10, 0.3, 0.05), c(0.2, 1.5)), "1.5", class = "contmon_error")
 })
 
-bad_values <- list(NULL = NULL, NA = NA, NA_real = NA_real_, NaN = NaN, negative = -1, zero = 0, Inf = Inf,
-                   minus_Inf = -Inf, text = "a", pair = c(0.3, 0.4), empty = numeric(), list = list(1),
+bad_values <- list(null = NULL, na = NA, na_real = NA_real_, nan = NaN, negative = -1, zero = 0, inf = Inf,
+                   minus_inf = -Inf, text = "a", pair = c(0.3, 0.4), empty = numeric(), list = list(1),
                    logical = TRUE, factor = factor("a"), K_256 = 256, huge = 1e10,
                    beyond_int = .Machine$integer.max + 1, fraction = 2.5)
 
@@ -35,8 +37,8 @@ entry_points <- list(
                                                         looks = NULL, cohort = 2, start = 2, min_events = 1,
                                                         method = "exact"),
                        # the values with which the call still designs a rule
-                       valid = list(looks = "NULL", cohort = "NULL", start = "NULL")),
-  oc = list(fun = oc, args = list(rule = rule, rates = 0.4), valid = list(rates = c("NULL", "pair"))),
+                       valid = list(looks = "null", cohort = "null", start = "null")),
+  oc = list(fun = oc, args = list(rule = rule, rates = 0.4), valid = list(rates = c("null", "pair"))),
   evaluate_rule = list(fun = evaluate_rule, args = list(b = c(3, 4), looks = c(5, 10), rates = 0.3,
                                                         method = "exact"),
                        valid = list(rates = "pair")),
