@@ -4,7 +4,7 @@ arguments <- commandArgs(TRUE)
 library(contmon, lib.loc = if (length(arguments) >= 1) arguments[1] else NULL)
 calls <- if (length(arguments) >= 2) as.integer(arguments[2]) else 50L
 
-stopping_rule(255, 0.05, 0.1)  # loads the code once
+invisible(stopping_rule(255, 0.05, 0.1))  # loads the code once
 seconds <- vapply(seq_len(calls), function(i) {
   started <- Sys.time()
   stopping_rule(255, 0.05, 0.1)

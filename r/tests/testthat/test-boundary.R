@@ -58,4 +58,12 @@ test_that("the program evaluates a rule written in R, and R reads the program's 
     expect_identical(ours[!generator], theirs[!generator])
     expect_identical(read_boundary(written)$decision_table, rule$decision_table)
   }
+
+  # A plain rule of lines "n b", simulated by both from the seed at every rate.
+  plain <- tempfile()
+  writeLines(sprintf("%d %d", rule$boundary$n, rule$boundary$b), plain)
+  json <- jsonlite::fromJSON(paste(system2(program, c("--simulate", "--evaluate", shQuote(plain), "--rates",
+                                                      "0.25,0.1", "--format", "json", "--no-output"),
+                                           stdout = TRUE), collapse = "\n"))
+  expect_same_oc(evaluate_rule(rule$boundary$b, rule$boundary$n, c(0.25, 0.1), method = "simulation"), json$oc)
 })
