@@ -12,7 +12,9 @@ stop_contmon <- function(message, field, call) stop(contmon_error(message, field
 
 # The result of a core call, or its failure raised as a contmon_error.
 from_core <- function(result, call) {
-  if (inherits(result, "contmon_failure")) stop_contmon(result$message, result$field, call)
+  # The core names THETA and PHI as the command line writes them; the field is the R argument.
+  if (inherits(result, "contmon_failure"))
+    stop_contmon(result$message, switch(result$field, THETA = "theta", PHI = "phi", result$field), call)
   result
 }
 

@@ -5,6 +5,7 @@
 // shortest decimal text, so that every message is the command line's.
 #include <Rcpp.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -94,9 +95,12 @@ int whole_option(const std::string &option, double value) {
   const std::string text = number_text(value);
   int number = 0;
   const auto [end, code] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (code != std::errc() || end != text.data() + text.size() || number < 1 || number > contmon::kMaxStages)
-    throw contmon::Error(option.substr(2), "invalid " + option + " '" + text + "': give a whole number from 1 to " +
-                                               std::to_string(contmon::kMaxStages));
+  if (code != std::errc() || end != text.data() + text.size() || number < 1 || number > contmon::kMaxStages) {
+    std::string field = option.substr(2);  // the R argument: "cohort", "start", "min_events"
+    std::replace(field.begin(), field.end(), '-', '_');
+    throw contmon::Error(field, "invalid " + option + " '" + text + "': give a whole number from 1 to " +
+                                    std::to_string(contmon::kMaxStages));
+  }
   return number;
 }
 

@@ -16,6 +16,13 @@ test_that("the error names the field and the call", {
   error <- tryCatch(stopping_rule(40, 0.2, 0.1, min_events = 50), contmon_error = identity)
   expect_identical(error$field, "min_events")
   expect_identical(error$call[[1]], as.name("stopping_rule"))
+  fields <- vapply(list(quote(stopping_rule(40, 0.2, 0.1, min_events = 1.5)),
+                        quote(stopping_rule(40, 0.2, 0.1, cohort = 0)),
+                        quote(stopping_rule(40, 0.2, 0.1, start = 41)),
+                        quote(stopping_rule(40, 0.2, 2)),
+                        quote(stopping_rule(40, NULL, 0.1))),
+                   function(call) tryCatch(eval(call), contmon_error = function(e) e$field), "")
+  expect_identical(fields, c("min_events", "cohort", "looks", "phi", "theta"))
   expect_s3_class(tryCatch(evaluate_rule(c(2, 0), c(5, 10), 0.3), error = identity), "contmon_error")
   expect_error(evaluate_rule(c(2, 3), c(5, 4, 10), 0.3), "one stopping count for each look",
                class = "contmon_error")
