@@ -2,12 +2,17 @@
 # Builds the R package from this checkout and checks it: the two programs (for the round trip through
 # --evaluate), the source tarball (r/build.sh), R CMD check --no-manual on it (which runs the testthat
 # tests, with CONTMON_EXACT naming the program), an interrupted simulation, and the benchmark's figure.
-# Usage: r/check.sh [SCRATCH_DIR]  (default: a fresh temporary folder). Needs r-base-dev, r-cran-rcpp,
+# Usage: r/check.sh [SCRATCH_DIR]  (default: a fresh temporary folder, removed at the end). Needs r-base-dev, r-cran-rcpp,
 # r-cran-testthat, r-cran-roxygen2, r-cran-jsonlite, cmake, g++, libcli11-dev and nlohmann-json3-dev.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
-scratch=${1:-$(mktemp -d)}
+if [[ $# -ge 1 ]]; then
+  scratch=$1
+else
+  scratch=$(mktemp -d)
+  trap 'rm -rf "$scratch"' EXIT  # a folder of its own: removed at the end, its log is printed below
+fi
 mkdir -p "$scratch"
 scratch=$(cd "$scratch" && pwd)
 SECONDS=0
