@@ -13,5 +13,5 @@
 #' @keywords internal
 #' @useDynLib contmon, .registration = TRUE
 #' @importFrom Rcpp evalCpp
-#' @importFrom graphics abline axis legend lines par plot points segments text title
+#' @importFrom graphics legend lines par plot points segments text
 "_PACKAGE"
