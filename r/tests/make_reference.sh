@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Writes the programs' outputs that the package's tests compare with, into testthat/reference/: for each
+# design of cases.tsv the JSON report (contmon-exact for "exact", contmon for "simulation") and, for
+# pocock_exact, the text report; for each invalid design of errors.tsv the program's message.
+# Usage: r/tests/make_reference.sh [BUILD_DIR]  (BUILD_DIR holds contmon and contmon-exact; default:
+# builds them into build-r-reference/ at the top of the checkout).
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+out="$here/testthat/reference"
+build=${1:-}
+if [[ -z "$build" ]]; then
+  build="$root/build-r-reference"
+  cmake -S "$root" -B "$build" -DCONTMON_BUILD_TESTS=OFF -DCONTMON_BUILD_BENCHMARKS=OFF > /dev/null
+  cmake --build "$build" -j2 --target contmon contmon-exact > /dev/null
+fi
+
+# The command line's arguments of a row: shape looks cohort start min_events K theta phi.
+arguments() {
+  local K=$1 theta=$2 phi=$3 shape=$4 looks=$5 cohort=$6 start=$7 min_events=$8
+  args=(--shape "$shape")
+  [[ "$looks" == - ]] || args+=(--looks "$looks")
+  [[ "$cohort" == - ]] || args+=(--cohort "$cohort")
+  [[ "$start" == - ]] || args+=(--start "$start")
+  args+=(--min-events "$min_events" "$K" "$theta" "$phi")
+}
+
+while IFS=$'\t' read -r name method K theta phi shape looks cohort start min_events rates; do
+  [[ "$name" == name ]] && continue
+  arguments "$K" "$theta" "$phi" "$shape" "$looks" "$cohort" "$start" "$min_events"
+  program="$build/contmon-exact"
+  [[ "$method" == simulation ]] && program="$build/contmon"
+  [[ "$rates" == - ]] || args=(--rates "$rates" "${args[@]}")
+  "$program" --no-output --format json "${args[@]}" > "$out/$name.json" 2> /dev/null
+done < "$out/cases.tsv"
+
+"$build/contmon-exact" --no-output 40 0.2 0.1 > "$out/pocock_exact.txt"
+
+printf 'name\tmessage\n' > "$out/error_messages.tsv"
+while IFS=$'\t' read -r name K theta phi shape looks cohort start min_events; do
+  [[ "$name" == name ]] && continue
+  arguments "$K" "$theta" "$phi" "$shape" "$looks" "$cohort" "$start" "$min_events"
+  if message=$("$build/contmon-exact" --no-output --format json "${args[@]}" 2>&1 > /dev/null); then
+    echo "make_reference.sh: $name: the program accepted it" >&2
+    exit 1
+  fi
+  printf '%s\t%s\n' "$name" "$(head -n 1 <<< "${message#contmon-exact: }")" >> "$out/error_messages.tsv"
+done < "$out/errors.tsv"
+echo "make_reference.sh: wrote $(ls "$out"/*.json | wc -l) JSON reports into $out"

@@ -1,0 +1,4 @@
+library(testthat)
+library(contmon)
+
+test_check("contmon")

@@ -1,0 +1,29 @@
+# The designs of reference/cases.tsv and the programs' outputs for them (written by
+# tests/make_reference.sh in the source tree).
+
+reference_table <- function(name) {
+  utils::read.delim(test_path("reference", name), colClasses = "character", quote = "")
+}
+
+reference_json <- function(name) {
+  jsonlite::fromJSON(test_path("reference", paste0(name, ".json")), simplifyVector = TRUE)
+}
+
+optional <- function(text, convert = as.numeric) if (identical(text, "-")) NULL else convert(text)
+number_list <- function(text) as.numeric(strsplit(text, ",", fixed = TRUE)[[1]])
+
+# stopping_rule() for a row of cases.tsv or errors.tsv.
+rule_of_case <- function(case) {
+  stopping_rule(as.numeric(case$K), as.numeric(case$theta), as.numeric(case$phi), shape = case$shape,
+                looks = optional(case$looks, number_list), cohort = optional(case$cohort),
+                start = optional(case$start), min_events = as.numeric(case$min_events),
+                method = if (is.null(case$method)) "exact" else case$method)
+}
+
+# Every figure of the JSON's oc table, the columns in the same order, to the last bit.
+expect_same_oc <- function(table, json_oc) {
+  expect_s3_class(table, "contmon_oc")
+  expect_identical(names(table), names(json_oc))
+  for (column in names(json_oc))
+    expect_identical(as.numeric(table[[column]]), as.numeric(json_oc[[column]]), label = column)
+}
