@@ -95,7 +95,8 @@ std::string comparison_text(const std::vector<Report> &reports) {
           row.from == row.to ? std::to_string(row.from) : std::to_string(row.from) + "-" + std::to_string(row.to);
       text += format_string("  %-12s%d\n", patients.c_str(), row.count);
     }
-    text += "\n" + wrap_text(decision_sentence(r), 78);
+    text += '\n';
+    text += wrap_text(decision_sentence(r), 78);
   }
   return text + "\n";
 }
@@ -133,7 +134,9 @@ std::string comparison_markdown(const std::vector<Report> &reports) {
       text += "| " + (row.from == row.to ? std::to_string(row.from)
                                          : std::to_string(row.from) + "–" + std::to_string(row.to)) +
               " | " + std::to_string(row.count) + " |\n";
-    text += "\n" + decision_sentence(r) + "\n";
+    text += '\n';
+    text += decision_sentence(r);
+    text += '\n';
   }
   return text + "\nDate and time: " + first.date + "\n";
 }

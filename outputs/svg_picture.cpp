@@ -309,10 +309,10 @@ void compared_boundaries(std::string &svg, const std::vector<Report> &reports) {
     std::string d;
     for (std::size_t i = 0; i + 1 < rule.looks.size() && i + 1 < rule.counts.size(); ++i) {
       if (rule.counts[i] > rule.looks[i] || rule.counts[i] > y_top) continue;
-      d += "M" + num(f.px(rule.looks[i])) + " " + num(f.py(rule.counts[i])) + " H" + num(f.px(rule.looks[i + 1])) +
-           " ";
+      d += std::string("M") + num(f.px(rule.looks[i])) + " " + num(f.py(rule.counts[i])) + " H" +
+           num(f.px(rule.looks[i + 1])) + " ";
       if (rule.counts[i + 1] <= rule.looks[i + 1] && rule.counts[i + 1] <= y_top)
-        d += "V" + num(f.py(rule.counts[i + 1])) + " ";
+        d += std::string("V") + num(f.py(rule.counts[i + 1])) + " ";
     }
     if (d.empty()) continue;
     d.pop_back();

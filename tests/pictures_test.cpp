@@ -183,7 +183,9 @@ TEST_P(Pictures, AreSelfContainedAndShowTheRule) {
   EXPECT_NE(html.find(svg.substr(svg.find("<svg"))), std::string::npos) << "the page holds the picture";
   // The decision rows in order, each with the observed rate at its first look and the exact interval.
   std::size_t at = html.find("<table class=\"decision\">");
-  if (GetParam().decision_rows.empty()) EXPECT_NE(html.find("No look can stop the trial."), std::string::npos);
+  if (GetParam().decision_rows.empty()) {
+    EXPECT_NE(html.find("No look can stop the trial."), std::string::npos);
+  }
   for (const std::string &row : GetParam().decision_rows) {
     at = html.find(row_start(row), at);
     ASSERT_NE(at, std::string::npos) << row;
