@@ -100,7 +100,7 @@ std::string shortest(double x) {
   return plain.size() <= scientific.size() ? plain : scientific;
 }
 
-bool read_decimal(std::string_view text, double *value) {
+bool chars_to_double(std::string_view text, double *value) {
   // from_chars takes no sign '+', no leading blanks and no hexadecimal; out of range is an overflow to
   // infinity or an underflow to zero.
   if (text.empty() || text.front() == '+' || text.find_first_of(" \t\n\v\f\rxX") != std::string_view::npos) return false;
@@ -115,7 +115,7 @@ bool read_decimal(std::string_view text, double *value) {
   return true;
 }
 #else
-bool read_decimal(std::string_view text, double *value) {
+bool chars_to_double(std::string_view text, double *value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
   return error == std::errc() && end == text.data() + text.size();
 }

@@ -55,7 +55,7 @@ int decimal_syntax(std::string_view text) {
 // The value of text, which has decimal syntax; false when it is beyond the range of a double.
 bool decimal_value(std::string_view text, double *value) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  return read_decimal(text, value) && std::isfinite(*value);
+  return chars_to_double(text, value) && std::isfinite(*value);
 }
 
 // A value suggested in a hint: 15 significant digits, so that 7.5 / 100 shows as 0.075.

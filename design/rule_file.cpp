@@ -119,7 +119,7 @@ bool probability(std::string_view word, double *p) {
   bool fractional = false;
   if (!decimal_syntax(word, &fractional)) return false;
   double value = 0.0;
-  if (!read_decimal(word, &value) || !(value > 0.0 && value < 1.0)) return false;
+  if (!chars_to_double(word, &value) || !(value > 0.0 && value < 1.0)) return false;
   *p = value;
   return true;
 }
