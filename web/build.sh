@@ -43,8 +43,10 @@ for source in $sources; do
   if [ -n "$newest_header" ] || [ ! -e "$object" ] || [ "$root/$source" -nt "$object" ]; then pending+=("$source"); fi
 done
 export root obj
-printf '%s\n' "${pending[@]}" | grep . | xargs -r -P2 -I{} bash -c \
-  'em++ "$@" -c "$root/{}" -o "$obj/$(echo {} | tr / _).o"' _ "${flags[@]}"
+if [ ${#pending[@]} -gt 0 ]; then
+  printf '%s\n' "${pending[@]}" | xargs -P2 -I{} bash -c \
+    'em++ "$@" -c "$root/{}" -o "$obj/$(echo {} | tr / _).o"' _ "${flags[@]}"
+fi
 touch "$obj/stamp"
 
 # The module: the WebAssembly inside the script (base64), no file system, started by createContmon().

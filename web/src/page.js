@@ -201,12 +201,19 @@
 
   // ---- Events -------------------------------------------------------------------------------------------
 
+  // The address follows the form. Edits less than BURST_MS apart (a design typed field after field) make one
+  // history entry, so that Back returns to the design before them.
+  const BURST_MS = 1500;
   let fragmentTimer = 0;
-  // The address follows the form: a new history entry once typing pauses, so Back returns to the last design.
+  let lastEntry = -Infinity;
   function updateFragment() {
     clearTimeout(fragmentTimer);
     const fragment = fragmentOf(readForm());
-    if (fragment !== location.hash && !(fragment === '#' && location.hash === '')) history.pushState(null, '', fragment);
+    if (fragment === location.hash || (fragment === '#' && location.hash === '')) return;
+    const now = performance.now();
+    if (now - lastEntry < BURST_MS) history.replaceState(null, '', fragment);
+    else history.pushState(null, '', fragment);
+    lastEntry = now;
   }
 
   $('design').addEventListener('input', (event) => {
@@ -221,6 +228,7 @@
 
   function fromAddress() {
     clearTimeout(fragmentTimer);
+    lastEntry = -Infinity;
     const values = valuesOfFragment(location.hash);
     fillForm(Object.keys(values).length ? values : DEFAULT_DESIGN);
     compute();
