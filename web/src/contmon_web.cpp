@@ -178,6 +178,19 @@ Json finish() {
   return out;
 }
 
+// The JSON text of compute()'s answer, or of the message of what it threw; bytes of no UTF-8 character
+// (none of the library's texts has them) would show as U+FFFD.
+template <class Compute>
+std::string text_of(Compute compute) {
+  Json answer;
+  try {
+    answer = compute();
+  } catch (const std::exception &error) {
+    answer = Json{{"ok", false}, {"errors", {{{"field", ""}, {"message", error.what()}}}}};
+  }
+  return answer.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 }  // namespace
 
 extern "C" {
@@ -186,18 +199,14 @@ extern "C" {
 const char *contmon_web_run(const char *request) {
   static std::string answer;
   last_ok = false;
-  try {
-    answer = run(Json::parse(request)).dump();
-  } catch (const std::exception &error) {
-    answer = Json{{"ok", false}, {"errors", {{{"field", ""}, {"message", error.what()}}}}}.dump();
-  }
+  answer = text_of([&] { return run(Json::parse(request)); });
   return answer.c_str();
 }
 
 /// Every output file of the design of the last contmon_web_run, with its pictures, as JSON text.
 const char *contmon_web_finish() {
   static std::string answer;
-  answer = finish().dump();
+  answer = text_of(finish);
   return answer.c_str();
 }
 
