@@ -1,30 +1,37 @@
 // The worker: starts the module once, then answers the latest request with the design's rule and table, and
 // then, unless a newer request came meanwhile, with its pictures and files.
-const contmon = createContmon();
+let ready = createContmon();
 let latest = null;
 
-function answer(module) {
+// Runs one call of the module and posts its answer; a failure (out of memory, say) is answered as an error of
+// the design, and the module is started afresh for the next request.
+function call(module, id, part, name, args) {
+  const started = performance.now();
+  let text;
+  try {
+    text = module.ccall(name, 'string', args.map(() => 'string'), args);
+  } catch (error) {
+    text = JSON.stringify({ ok: false, errors: [{ field: '', message: `The computation failed: ${error}` }] });
+    ready = createContmon();
+  }
+  self.postMessage({ id, part, text, ms: performance.now() - started });
+  return JSON.parse(text).ok;
+}
+
+async function answer() {
+  const module = await ready;
   const request = latest;
   latest = null;
   if (!request) return;
-  let started = performance.now();
-  const table = module.ccall('contmon_web_run', 'string', ['string'], [JSON.stringify(request.fields)]);
-  self.postMessage({ id: request.id, part: 'table', text: table, ms: performance.now() - started });
-  if (!JSON.parse(table).ok) return;
+  if (!call(module, request.id, 'table', 'contmon_web_run', [JSON.stringify(request.fields)])) return;
   // Requests that arrived meanwhile are read first: a stale design is not finished.
   setTimeout(() => {
-    if (latest) {
-      answer(module);
-      return;
-    }
-    started = performance.now();
-    const files = module.ccall('contmon_web_finish', 'string', [], []);
-    self.postMessage({ id: request.id, part: 'files', text: files, ms: performance.now() - started });
+    if (latest) answer();
+    else call(module, request.id, 'files', 'contmon_web_finish', []);
   }, 0);
 }
 
-self.onmessage = async (event) => {
+self.onmessage = (event) => {
   latest = event.data;
-  const module = await contmon;
-  setTimeout(() => answer(module), 0);
+  setTimeout(answer, 0);
 };
