@@ -4,6 +4,7 @@
 // even, as the x87 unit does at its default precision.
 #include <bit>
 #include <climits>
+#include <utility>
 
 #include "core/extended.h"
 

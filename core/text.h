@@ -14,6 +14,10 @@ std::string format_string(const char *format, ...) __attribute__((format(printf,
 /// The shortest decimal text that reads back as x, e.g. "0.3", "1e-05" ("nan", "inf" for those).
 std::string shortest(double x);
 
+/// The number the whole of text writes in std::from_chars' syntax (no '+', no blanks); false when text is not
+/// one or the number is beyond the range of a double (an overflow, or an underflow to zero).
+bool chars_to_double(std::string_view text, double *value);
+
 /// x with exactly `decimals` decimals, e.g. fixed(0.5, 2) = "0.50"; "-0.00" is written "0.00".
 std::string fixed(double x, int decimals);
 

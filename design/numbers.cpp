@@ -2,7 +2,6 @@
 // notation, read without regard to the locale. Messages quote what was typed
 // and, where a common slip explains it, say what to type instead.
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -56,8 +55,7 @@ int decimal_syntax(std::string_view text) {
 // The value of text, which has decimal syntax; false when it is beyond the range of a double.
 bool decimal_value(std::string_view text, double *value) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return error == std::errc() && end == text.data() + text.size() && std::isfinite(*value);
+  return chars_to_double(text, value) && std::isfinite(*value);
 }
 
 // A value suggested in a hint: 15 significant digits, so that 7.5 / 100 shows as 0.075.

@@ -22,6 +22,12 @@ std::optional<std::size_t> row_at(const std::vector<double> &rates, double p) {
 
 }  // namespace
 
+std::vector<double> curve_rates() {
+  std::vector<double> grid;
+  for (int i = 1; i <= kCurvePoints; ++i) grid.push_back(i / 100.0);
+  return grid;
+}
+
 Report report(const ReportRequest &request, const Method &method, const RunControl &control) {
   Report result;
   result.exact = method.kind == MethodKind::kExact;
@@ -92,11 +98,7 @@ Report report(const ReportRequest &request, const Method &method, const RunContr
     result.calibration.phi_star_exact =
         result.exact ? result.calibration.phi_star : exact_p_stop(stage_boundary(rule), design.K, design.theta);
   }
-  if (request.curve) {
-    std::vector<double> grid;
-    for (int i = 1; i <= kCurvePoints; ++i) grid.push_back(i / 100.0);
-    result.curve = characteristics(rule, grid, Method{}, RunControl{control.progress, nullptr});
-  }
+  if (request.curve) result.curve = characteristics(rule, curve_rates(), Method{}, RunControl{control.progress, nullptr});
   return result;
 }
 

@@ -3,7 +3,6 @@
 // whole words in plain notation, and the first fault found is reported on one
 // line with its line number.
 #include <algorithm>
-#include <charconv>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -120,8 +119,7 @@ bool probability(std::string_view word, double *p) {
   bool fractional = false;
   if (!decimal_syntax(word, &fractional)) return false;
   double value = 0.0;
-  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
-  if (error != std::errc() || end != word.data() + word.size() || !(value > 0.0 && value < 1.0)) return false;
+  if (!chars_to_double(word, &value) || !(value > 0.0 && value < 1.0)) return false;
   *p = value;
   return true;
 }

@@ -63,6 +63,10 @@ struct Report {
 /// seed. The program, version and date are left for the caller.
 Report report(const ReportRequest &request, const Method &method = {}, const RunControl &control = {});
 
+/// The rates of the pictures' curve (ReportRequest::curve): 0.01, 0.02, ..., 0.99. Report::curve holds the
+/// exact figures of the rule there, characteristics(rule, curve_rates()).
+std::vector<double> curve_rates();
+
 /// The rows of a table: the rates asked for, else the default rows for theta; with an alternative P1, also P1
 /// unless a row has it already (within 1e-10): among the default rows in ascending order, else last. Stores
 /// the index of P1's row in *alternative_row.

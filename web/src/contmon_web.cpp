@@ -1,0 +1,215 @@
+// The page's entry points into the library. contmon_web_run takes the form's
+// fields as typed (a JSON object of strings keyed by the command line's option
+// names), reads them with the library's own readers and returns, as JSON,
+// either the message of each invalid field or the rule and its table;
+// contmon_web_finish then adds the curve of the pictures and returns every
+// output file, written by the library's writers as contmon-exact writes them.
+// The table comes first so that it shows while the curve is computed.
+#include <cstdio>
+#include <ctime>
+#include <exception>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "contmon/contmon.h"
+#include "core/text.h"
+
+namespace contmon::app {
+std::string read_whole_option(std::string_view option, std::string_view text, int low, int high, int *value);
+}
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+using contmon::Error;
+
+// The name the outputs give their program: the page computes what contmon-exact computes.
+constexpr const char *kProgram = "contmon-exact";
+
+// The local date as the programs print it (C's asctime layout), and the same moment in ISO 8601, UTC.
+std::string local_date(std::time_t now) {
+  const std::tm *local = std::localtime(&now);
+  if (local == nullptr) return "";
+  static const char kDays[] = "SunMonTueWedThuFriSat", kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  char text[96];
+  std::snprintf(text, sizeof text, "%.3s %.3s%3d %.2d:%.2d:%.2d %d", kDays + 3 * local->tm_wday,
+                kMonths + 3 * local->tm_mon, local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec,
+                1900 + local->tm_year);
+  return text;
+}
+
+std::string utc_timestamp(std::time_t now) {
+  std::tm utc{};
+  if (gmtime_r(&now, &utc) == nullptr) return "";
+  char text[32];
+  return std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) > 0 ? text : "";
+}
+
+// The form's fields and the messages of those that cannot be read, in the form's order.
+class Fields {
+ public:
+  explicit Fields(const Json &input) : input_(input) {}
+
+  std::string text(const char *name) const {
+    const auto it = input_.find(name);
+    return it != input_.end() && it->is_string() ? it->get<std::string>() : "";
+  }
+  bool given(const char *name) const { return !text(name).empty(); }
+
+  // Runs read(), recording an Error's message under field; false when it threw.
+  template <class Read>
+  bool read(const char *field, Read read) {
+    try {
+      read();
+      return true;
+    } catch (const Error &error) {
+      fail(field, error.what());
+      return false;
+    }
+  }
+
+  void fail(const std::string &field, const std::string &message) {
+    errors_.push_back({{"field", field}, {"message", message}});
+  }
+
+  void whole(const char *field, const char *option, int *value) {
+    if (!given(field)) return;
+    const std::string fault = contmon::app::read_whole_option(option, text(field), 1, contmon::kMaxStages, value);
+    if (!fault.empty()) fail(field, fault);
+  }
+
+  const Json &errors() const { return errors_; }
+
+ private:
+  const Json &input_;
+  Json errors_ = Json::array();
+};
+
+// The design of the last contmon_web_run, for contmon_web_finish.
+contmon::Report last_report;
+bool last_ok = false;
+
+Json run(const Json &input) {
+  Fields fields(input);
+  contmon::ReportRequest request;
+  contmon::Design &design = request.design;
+  std::vector<int> list;
+  int cohort = 0, start = 0;
+  const bool K_read = fields.read("K", [&] { design.K = contmon::parse_sample_size(fields.text("K")); });
+  const bool theta_read =
+      fields.read("theta", [&] { design.theta = contmon::parse_probability("THETA", fields.text("theta")); });
+  fields.read("phi", [&] { design.phi = contmon::parse_probability("PHI", fields.text("phi")); });
+  if (fields.given("shape")) fields.read("shape", [&] { design.shape = contmon::parse_shape(fields.text("shape")); });
+  if (fields.given("looks")) fields.read("looks", [&] { list = contmon::parse_looks(fields.text("looks")); });
+  if (fields.given("looks") && fields.given("cohort"))
+    fields.fail("cohort", "give the looks either as --looks LIST or as --cohort C, not both");
+  else
+    fields.whole("cohort", "--cohort", &cohort);
+  fields.whole("start", "--start", &start);
+  fields.whole("min-events", "--min-events", &design.min_events);
+  if (fields.given("rates")) fields.read("rates", [&] { request.rates = contmon::parse_rates(fields.text("rates")); });
+  if (fields.given("alternative")) {
+    double P1 = 0.0;
+    try {
+      P1 = contmon::parse_probability("P1", fields.text("alternative"));
+      request.alternative = P1;
+    } catch (const Error &error) {
+      fields.fail("alternative", std::string("--alternative: ") + error.what());
+    }
+    if (request.alternative && theta_read && !(P1 > design.theta))
+      fields.fail("alternative", "--alternative P1 = " + contmon::shortest(P1) + " is not above THETA = " +
+                                     contmon::shortest(design.theta) +
+                                     ": P1 is an unacceptable event probability, higher than THETA");
+  }
+  if (fields.errors().empty() && K_read) {
+    try {
+      design.looks = contmon::schedule_looks(design.K, list, cohort, start);
+      contmon::check_design(design);
+    } catch (const Error &error) {
+      // The schedule's messages belong to the field that gave the looks.
+      std::string field = error.field() == "min_events" ? "min-events" : error.field();
+      if (field == "looks" && !fields.given("looks"))
+        field = std::string(error.what()).find("start") != std::string::npos || !fields.given("cohort") ? "start"
+                                                                                                         : "cohort";
+      fields.fail(field, error.what());
+    }
+  }
+  if (!fields.errors().empty()) return Json{{"ok", false}, {"errors", fields.errors()}};
+
+  contmon::Method method;
+  method.threads = 0;  // no threads in the page's worker
+  contmon::Report report = contmon::report(request, method);
+  report.program = kProgram;
+  report.version = contmon::kVersion;
+  const std::time_t now = std::time(nullptr);
+  report.date = local_date(now);
+  report.timestamp = utc_timestamp(now);
+
+  Json out;
+  out["ok"] = true;
+  out["arguments"] = contmon::design_arguments(design);
+  out["sentence"] = contmon::decision_sentence(report);
+  out["phi_star"] = contmon::general(report.calibration.phi_star);
+  out["phi_star_value"] = report.calibration.phi_star;
+  Json rows = Json::array();
+  for (const contmon::DecisionRow &row : contmon::decision_table(report.calibration.rule))
+    rows.push_back({row.from, row.to, row.count});
+  out["decision"] = rows;
+  // The table of characteristics as the report page shows it (its pictures are not drawn yet).
+  out["html"] = contmon::to_html(report);
+  last_report = std::move(report);
+  last_ok = true;
+  return out;
+}
+
+Json finish() {
+  if (!last_ok) return Json{{"ok", false}};
+  contmon::Report &report = last_report;
+  if (report.curve.empty()) report.curve = contmon::characteristics(report.calibration.rule, contmon::curve_rates());
+  Json out;
+  out["ok"] = true;
+  out["svg"] = contmon::to_svg(report);
+  out["html"] = contmon::to_html(report);
+  out["json"] = contmon::to_json(report);
+  out["csv"] = contmon::to_csv(report);
+  out["boundary"] = contmon::boundary_file_text(report, kProgram);
+  return out;
+}
+
+// The JSON text of compute()'s answer, or of the message of what it threw; bytes of no UTF-8 character
+// (none of the library's texts has them) would show as U+FFFD.
+template <class Compute>
+std::string text_of(Compute compute) {
+  Json answer;
+  try {
+    answer = compute();
+  } catch (const std::exception &error) {
+    answer = Json{{"ok", false}, {"errors", {{{"field", ""}, {"message", error.what()}}}}};
+  }
+  return answer.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+}  // namespace
+
+extern "C" {
+
+/// The outputs of the design in the JSON text request, as JSON text (valid until the next call).
+const char *contmon_web_run(const char *request) {
+  static std::string answer;
+  last_ok = false;
+  answer = text_of([&] { return run(Json::parse(request)); });
+  return answer.c_str();
+}
+
+/// Every output file of the design of the last contmon_web_run, with its pictures, as JSON text.
+const char *contmon_web_finish() {
+  static std::string answer;
+  answer = text_of(finish);
+  return answer.c_str();
+}
+
+/// The version of the library, e.g. "1.2".
+const char *contmon_web_version() { return contmon::kVersion; }
+}
