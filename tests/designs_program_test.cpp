@@ -417,6 +417,7 @@ TEST(Explore, AFixedConstantNeedsNoPhiAndAPhiItExceedsIsWarnedOf) {
                                                     "--constant", "0.9", "40", "0.2"}));
   EXPECT_EQ(without["constant"], 0.9);
   EXPECT_EQ(without["constant_fixed"], true);
+  EXPECT_EQ(without["design"], "--shape bayes:1,1 --constant 0.9 40 0.2");  // the arguments that give it back
   EXPECT_TRUE(without["within_phi"].is_null());
   EXPECT_TRUE(without["inputs"]["phi"].is_null());
   const ProgramRun with = run_in(dir, kExact, {"--no-output", "--shape", "bayes:1,1", "--constant", "0.9", "40",
