@@ -340,6 +340,8 @@ class Rule:
     def __repr__(self) -> str:
         d = self._dict
         what = f"design {d['design']!r}" if d["design"] is not None else f"rule K={d['inputs']['K']}"
+        if d.get("constant_fixed"):
+            what += f" at the constant {d['constant']:.6g}"
         phi_star = "" if d["phi_star"] is None else f", phi_star={d['phi_star']:.4g}"
         return f"<contmon.Rule {what}{phi_star}, {len(d['decision_table'])} rows, {d['method']}>"
 

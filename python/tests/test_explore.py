@@ -64,6 +64,15 @@ def test_a_simulation_takes_its_trials_and_seed():
     assert other.oc()[0]["p_stop"] != rule.oc()[0]["p_stop"]
 
 
+def test_a_calibrated_constant_given_back_gives_the_same_rule():
+    calibrated = contmon.design(40, 0.2, 0.1, shape="obf", cohort=4)
+    fixed = contmon.design(40, 0.2, 0.1, shape="obf", cohort=4, constant=calibrated.constant)
+    assert fixed.boundary == calibrated.boundary and fixed.phi_star == calibrated.phi_star
+    assert fixed.to_dict()["within_phi"] is True and fixed.neighbour is None
+    assert f"at the constant {calibrated.constant:.6g}," in repr(fixed) and "constant" not in repr(calibrated)
+    assert RULES["constant"]().to_dict()["within_phi"] is None  # PHI left out
+
+
 @pytest.mark.parametrize("name", sorted(COMPARISONS))
 def test_a_comparison_is_the_programs(reference, name):
     shapes, call = COMPARISONS[name]
