@@ -97,6 +97,17 @@ def test_a_comparison_is_the_programs(reference, name):
         assert row["count_at_K"] == document["boundary"][-1]["b"]
 
 
+@pytest.mark.parametrize("options", [
+    {"accrual": 200, "window": 30, "alternative": 0.45, "start": 6},
+    {"method": "simulation", "trials": 2000, "seed": 3, "looks": [8, 16]},
+])
+def test_each_design_compared_is_the_design_of_its_shape(options):
+    shapes = ["sprt:0.45", "maxsprt", "wt:0.5"]
+    comparison = contmon.compare(24, 0.25, 0.1, shapes, min_events=2, **options)
+    alone = [contmon.design(24, 0.25, 0.1, shape=shape, min_events=2, **options) for shape in shapes]
+    assert [undated(rule.to_dict()) for rule in comparison.designs] == [undated(rule.to_dict()) for rule in alone]
+
+
 def test_a_comparisons_other_outputs_are_the_programs(reference):
     comparison = COMPARISONS["compare"][1]()
     assert comparison.to_csv() == (reference / "compare.csv").read_text(encoding="utf-8")
