@@ -1,9 +1,10 @@
 """Continuous monitoring rules for a single-arm trial with a binary outcome.
 
 At each look the running count of events is compared with an upper boundary and the trial stops when it
-reaches it. :func:`design` finds the boundary for K, THETA, PHI and a shape; :func:`evaluate` and
-:func:`read_boundary` take a rule you already have. Every figure and text comes from the contmon library,
-so that it equals the command line's.
+reaches it. :func:`design` finds the boundary for K, THETA, PHI and a shape (or takes the shape's rule at a
+constant); :func:`compare` designs several shapes side by side; :func:`find_k` searches for the sample size
+that gives a power; :func:`evaluate` and :func:`read_boundary` take a rule you already have. Every figure and
+text comes from the contmon library, so that it equals the command line's.
 
     >>> import contmon
     >>> rule = contmon.design(40, 0.2, 0.1)
@@ -24,11 +25,13 @@ from typing import Any, Dict, Iterable, List, Optional, Tuple, Union
 from . import _core
 from ._core import DesignError
 
-__all__ = ["DesignError", "Rule", "design", "evaluate", "read_boundary", "__version__"]
+__all__ = ["Comparison", "DesignError", "Rule", "SampleSizeSearch", "compare", "design", "evaluate", "find_k",
+           "read_boundary", "__version__"]
 __version__: str = _core.version
 
 Rates = Union[str, Iterable[float], None]
 Looks = Union[str, Iterable[int], None]
+Moment = Tuple[str, str]
 PathLike = Union[str, "os.PathLike[str]"]
 
 _INT_MIN, _INT_MAX = -(2**31), 2**31 - 1
@@ -77,6 +80,78 @@ def _option(option: str, field: str, value: object) -> int:
     return n
 
 
+def _alternative(value: object, theta: float) -> Optional[float]:
+    """P1 (--alternative): a probability above THETA."""
+    if value is None:
+        return None
+    p1 = _real("alternative", value)
+    if not 0.0 < p1 < 1.0:
+        try:
+            _core.parse_probability("P1", repr(p1))
+        except DesignError as error:
+            raise _error("alternative", f"--alternative: {error}") from None
+    if not p1 > theta:
+        raise _error("alternative", f"--alternative P1 = {p1!r} is not above THETA = {theta!r}: P1 is an "
+                                    "unacceptable event probability, higher than THETA")
+    return p1
+
+
+def _accrual(accrual: object, window: object) -> Optional[Tuple[float, float]]:
+    """--accrual A and --window TAU, given both or neither; each a positive finite time."""
+    if (accrual is None) != (window is None):
+        given, needed = ("accrual", "window TAU") if accrual is not None else ("window", "accrual A")
+        raise _error(given, f"--{given} needs --{needed}: patients enter over A time units and each outcome is "
+                            "known TAU after entry")
+    if accrual is None:
+        return None
+    times = []
+    for option, value in (("--accrual", accrual), ("--window", window)):
+        t = _real(option[2:], value)
+        if not (0.0 < t < float("inf")):
+            _core.parse_duration(option, repr(t))
+            raise _error(option[2:], f"invalid {option} {t!r}: give a positive time")
+        times.append(t)
+    return times[0], times[1]
+
+
+def _simulation(method: str, trials: object, seed: object) -> Tuple[Optional[int], Optional[int]]:
+    """--trials N and --seed S, which only a simulation takes, read as the command line reads them."""
+    values: List[Optional[int]] = []
+    for name, value, low, high in (("trials", trials, _core.fewest_trials, _core.most_trials),
+                                   ("seed", seed, 0, _core.most_seed)):
+        if value is None:
+            values.append(None)
+            continue
+        n = _whole(name, value)
+        if method != "simulation":
+            raise _error(name, f"{name} sets the simulation, and this run computes exactly: give "
+                               "method=\"simulation\"")
+        if not low <= n <= high:
+            raise _error(name, f"invalid --{name} '{n}': give a whole number from {low} to {high}")
+        values.append(n)
+    return values[0], values[1]
+
+
+def _constant(value: object) -> Optional[float]:
+    """--constant C: a finite number (the shape decides its range)."""
+    if value is None:
+        return None
+    c = _real("constant", value)
+    if c != c or c in (float("inf"), float("-inf")):
+        _core.parse_number("--constant", repr(c))
+        raise _error("constant", f"invalid --constant {c!r}: give a finite number")
+    return c
+
+
+def _schedule(K: object, theta: object, looks: Looks, cohort: Optional[int], start: Optional[int],
+              min_events: int) -> Tuple[str, float, Optional[str], int, int, int]:
+    """K, THETA and the schedule's options as the library takes them."""
+    return (str(_whole("K", K)), _probability("THETA", theta), _looks_text(looks),
+            0 if cohort is None else _option("--cohort", "cohort", cohort),
+            0 if start is None else _option("--start", "start", start),
+            _option("--min-events", "min_events", min_events))
+
+
 def _text(name: str, value: object) -> str:
     if not isinstance(value, str):
         raise TypeError(f"{name} must be a str, not {type(value).__name__}")
@@ -111,7 +186,7 @@ def _looks_text(value: object) -> Optional[str]:
     return ",".join(str(_whole("looks", look)) for look in _list("looks", value))
 
 
-def _now() -> Tuple[str, str]:
+def _now() -> Moment:
     """The moment of a run as the outputs print it: local time in asctime's layout, and UTC in ISO 8601."""
     seconds = time.time()
     t = time.localtime(seconds)
@@ -126,11 +201,11 @@ class Rule:
     Its attributes are named as the keys of the command line's JSON, and ``to_dict()`` is that JSON.
     """
 
-    def __init__(self, analysis: _core.Analysis) -> None:
+    def __init__(self, analysis: _core.Analysis, _moment: Optional[Moment] = None) -> None:
         if not isinstance(analysis, _core.Analysis):
             raise TypeError("a Rule comes from contmon.design, contmon.evaluate or contmon.read_boundary")
         self._analysis = analysis
-        self._date, self._timestamp = _now()
+        self._date, self._timestamp = _moment or _now()
         self._json = analysis.json(self._date, self._timestamp)
         self._dict: Dict[str, Any] = json.loads(self._json)
 
@@ -150,6 +225,12 @@ class Rule:
     def phi_star(self) -> Optional[float]:
         """The probability of stopping at THETA (None when THETA is not known)."""
         value: Optional[float] = self._dict["phi_star"]
+        return value
+
+    @property
+    def phi_star_exact(self) -> Optional[float]:
+        """For a simulated design, its rule's probability of stopping at THETA computed exactly; else None."""
+        value: Optional[float] = self._dict.get("phi_star_exact")
         return value
 
     @property
@@ -193,6 +274,23 @@ class Rule:
             other = self._analysis.with_rates(_rates(rates))
             rows = json.loads(other.json(self._date, self._timestamp))["oc"]
         return [dict(row) for row in rows]
+
+    def looks_table(self, rate: Optional[float] = None) -> List[Dict[str, Any]]:
+        """The figures of every look: n, b and p_stop_at_look, the probability of stopping exactly there, at
+        THETA (or at rate, one of the table's rows; P1 with an alternative)."""
+        rows = self._dict["oc"]
+        if rate is None:
+            index = self._dict["theta_row"]
+            if index is None:
+                raise ValueError("the table has no row at THETA: give one of its rates")
+        else:
+            matches = [i for i, row in enumerate(rows) if abs(row["rate"] - _real("rate", rate)) <= 1e-10]
+            if not matches:
+                raise ValueError(f"no row at rate {rate!r}: give one of {[row['rate'] for row in rows]}")
+            index = matches[0]
+        at_look = rows[index]["p_stop_at_look"]
+        return [{"n": entry["n"], "b": entry["b"], "p_stop_at_look": p}
+                for entry, p in zip(self._dict["boundary"], at_look)]
 
     def oc_frame(self, rates: Rates = None) -> Any:
         """The operating characteristics as a pandas DataFrame (needs pandas)."""
@@ -242,6 +340,8 @@ class Rule:
     def __repr__(self) -> str:
         d = self._dict
         what = f"design {d['design']!r}" if d["design"] is not None else f"rule K={d['inputs']['K']}"
+        if d.get("constant_fixed"):
+            what += f" at the constant {d['constant']:.6g}"
         phi_star = "" if d["phi_star"] is None else f", phi_star={d['phi_star']:.4g}"
         return f"<contmon.Rule {what}{phi_star}, {len(d['decision_table'])} rows, {d['method']}>"
 
@@ -274,25 +374,179 @@ class Rule:
                 f"<tbody>{rows}</tbody></table>{self.svg()}</div>")
 
 
-def design(K: int, theta: float, phi: float, *, shape: str = "pocock", looks: Looks = None,
+def design(K: int, theta: float, phi: Optional[float], *, shape: str = "pocock", looks: Looks = None,
            cohort: Optional[int] = None, start: Optional[int] = None, min_events: int = 1,
-           method: str = "exact") -> Rule:
+           method: str = "exact", constant: Optional[float] = None, alternative: Optional[float] = None,
+           accrual: Optional[float] = None, window: Optional[float] = None, trials: Optional[int] = None,
+           seed: Optional[int] = None) -> Rule:
     """Calibrates a design as the command line does: ``contmon.design(40, 0.2, 0.1)`` is ``contmon-exact 40 0.2 0.1``.
 
-    shape: pocock, obf, wt:DELTA, bayes:A,B, sprt:P1 or maxsprt. looks: a list or the --looks text
-    ("5:40:5"); cohort: a look every cohort patients; start: no look before this patient; min_events: every
-    stopping count at least this. method: "exact" or "simulation" (a million trials from the default seed).
+    shape: pocock, obf, wt:DELTA, bayes:A,B, sprt:P1, maxsprt or cc:A,B,P1,NU. looks: a list or the --looks
+    text ("5:40:5"); cohort: a look every cohort patients; start: no look before this patient; min_events:
+    every stopping count at least this. method: "exact" or "simulation" (a million trials from the default
+    seed; trials and seed change them). constant: the shape's rule at this constant instead of calibrating
+    it (--constant; phi may then be None). alternative: P1 (--alternative), whose row the table adds.
+    accrual and window: patients enter over accrual time units and each outcome is known window units after
+    entry (--accrual A --window TAU, given together); the rows add the figures of trial conduct.
     Raises DesignError (a ValueError) with the command line's message for an invalid value.
     """
-    K_text = str(_whole("K", K))
-    theta, phi = _probability("THETA", theta), _probability("PHI", phi)
-    shape, looks_text, method = _text("shape", shape), _looks_text(looks), _text("method", method)
-    analysis = _core.design(
-        K_text, theta, phi, shape, looks_text,
-        0 if cohort is None else _option("--cohort", "cohort", cohort),
-        0 if start is None else _option("--start", "start", start),
-        _option("--min-events", "min_events", min_events), method, [])
+    K_text, theta, looks_text, cohort_n, start_n, min_n = _schedule(K, theta, looks, cohort, start, min_events)
+    c = _constant(constant)
+    if phi is None and c is None:
+        raise TypeError("phi must be a number (it may be None only with a constant)")
+    phi_value = None if phi is None else _probability("PHI", phi)
+    shape, method = _text("shape", shape), _text("method", method)
+    times = _accrual(accrual, window)
+    p1 = _alternative(alternative, theta)
+    trials_n, seed_n = _simulation(method, trials, seed)
+    analysis = _core.design(K_text, theta, phi_value, shape, looks_text, cohort_n, start_n, min_n, method,
+                            trials_n, seed_n, [], c, p1, times)
     return Rule(analysis)
+
+
+class Comparison:
+    """Several shapes of one design, each calibrated: the command line's --shape given more than once.
+
+    ``designs`` holds a Rule per shape, ``rows`` the comparison table, and ``to_dict()`` is the command
+    line's JSON, {"designs": [...]}.
+    """
+
+    def __init__(self, comparison: _core.Comparison) -> None:
+        if not isinstance(comparison, _core.Comparison):
+            raise TypeError("a Comparison comes from contmon.compare")
+        self._comparison = comparison
+        self._date, self._timestamp = _now()
+        self._json = comparison.json(self._date, self._timestamp)
+        self.designs: List[Rule] = [Rule(one, (self._date, self._timestamp)) for one in comparison.designs]
+        self.rows: List[Dict[str, Any]] = comparison.rows()
+        """The comparison table: shape, constant, phi_star, power (at P1), mean_n_theta,
+        mean_n_alternative, first_stop (0: never) and count_at_K; None where there is no alternative."""
+
+    def to_dict(self) -> Dict[str, Any]:
+        """The command line's JSON document as a dict."""
+        return json.loads(self._json)  # type: ignore[no-any-return]
+
+    def to_json(self) -> str:
+        """The command line's JSON document, indented by 2."""
+        return self._json
+
+    def to_csv(self) -> str:
+        """The designs' operating characteristics as CSV, with a leading column "shape"."""
+        return self._comparison.csv()
+
+    def svg(self) -> str:
+        """The SVG picture overlaying the designs' boundaries and curves."""
+        return self._comparison.svg(self._date, self._timestamp)
+
+    def report_html(self) -> str:
+        """The self-contained HTML report page of the comparison."""
+        return self._comparison.html(self._date, self._timestamp)
+
+    def __repr__(self) -> str:
+        return f"<contmon.Comparison of {', '.join(row['shape'] for row in self.rows)}>"
+
+    def __str__(self) -> str:
+        return self._comparison.text(self._date, self._timestamp)
+
+    def _repr_html_(self) -> str:
+        e = html.escape
+        columns = ("shape", "constant", "phi_star", "power", "mean_n_theta", "mean_n_alternative", "first_stop",
+                   "count_at_K")
+
+        def cell(value: Any) -> str:
+            return "" if value is None else e(f"{value:.6g}" if isinstance(value, float) else str(value))
+
+        head = "".join(f"<th>{e(name)}</th>" for name in columns)
+        body = "".join("<tr>" + "".join(f"<td>{cell(row[name])}</td>" for name in columns) + "</tr>"
+                       for row in self.rows)
+        return (f"<div class=\"contmon-comparison\"><table><thead><tr>{head}</tr></thead><tbody>{body}</tbody>"
+                f"</table>{self.svg()}</div>")
+
+
+def compare(K: int, theta: float, phi: float, shapes: Iterable[str], *, looks: Looks = None,
+            cohort: Optional[int] = None, start: Optional[int] = None, min_events: int = 1,
+            alternative: Optional[float] = None, method: str = "exact", accrual: Optional[float] = None,
+            window: Optional[float] = None, trials: Optional[int] = None, seed: Optional[int] = None) -> Comparison:
+    """Designs each shape for the same K, THETA, PHI and looks and compares them, as the command line's
+    --shape given several times: ``contmon.compare(40, 0.2, 0.1, ["pocock", "obf"])`` is
+    ``contmon-exact --shape pocock --shape obf 40 0.2 0.1``. The other arguments are design()'s.
+    """
+    K_text, theta, looks_text, cohort_n, start_n, min_n = _schedule(K, theta, looks, cohort, start, min_events)
+    phi = _probability("PHI", phi)
+    shape_list = [_text("shapes", shape) for shape in _list("shapes", shapes)]
+    if len(shape_list) < 2:
+        raise _error("shapes", "a comparison needs at least two shapes; design() takes one")
+    method = _text("method", method)
+    times = _accrual(accrual, window)
+    p1 = _alternative(alternative, theta)
+    trials_n, seed_n = _simulation(method, trials, seed)
+    return Comparison(_core.compare(K_text, theta, phi, shape_list, looks_text, cohort_n, start_n, min_n, method,
+                                    trials_n, seed_n, p1, times))
+
+
+class SampleSizeSearch:
+    """The search for the smallest K whose design reaches a power at the alternative (--find-k POWER).
+
+    ``to_dict()`` is the command line's JSON: the report of the K found with the search's keys added.
+    """
+
+    def __init__(self, search: _core.Search) -> None:
+        if not isinstance(search, _core.Search):
+            raise TypeError("a SampleSizeSearch comes from contmon.find_k")
+        self._search = search
+        self._date, self._timestamp = _now()
+        self._json = search.json(self._date, self._timestamp)
+        self.smallest_k: Optional[int] = search.smallest_k
+        """The smallest K whose power reaches the target; None when none does."""
+        self.stable_k: Optional[int] = search.stable_k
+        """The smallest K from which every larger one reaches the target; None when none does."""
+        self.best_k: int = search.best_k
+        """The K of the highest power (the smallest of equals)."""
+        self.steps: List[Dict[str, Any]] = json.loads(self._json)["search"]
+        """One dict per K searched: K, constant, phi_star, power, mean_n_theta, mean_n_alternative."""
+        self.rule = Rule(search.found, (self._date, self._timestamp))
+        """The design of the K reported: smallest_k, else best_k."""
+
+    def to_dict(self) -> Dict[str, Any]:
+        """The command line's JSON document as a dict."""
+        return json.loads(self._json)  # type: ignore[no-any-return]
+
+    def to_json(self) -> str:
+        """The command line's JSON document, indented by 2."""
+        return self._json
+
+    def __repr__(self) -> str:
+        return (f"<contmon.SampleSizeSearch smallest_k={self.smallest_k}, stable_k={self.stable_k}, "
+                f"best_k={self.best_k}>")
+
+    def __str__(self) -> str:
+        return self._search.text()
+
+
+def find_k(K: int, theta: float, phi: float, *, power: float, alternative: Optional[float],
+           shape: str = "pocock", looks: Looks = None, cohort: Optional[int] = None, start: Optional[int] = None,
+           min_events: int = 1, method: str = "exact") -> SampleSizeSearch:
+    """Designs every K' from 1 to K exactly and reports the smallest whose probability of stopping at the
+    alternative P1 reaches power, as ``contmon-exact --alternative P1 --find-k POWER K THETA PHI``. The
+    schedule (looks, cohort, start) is applied to each K'. The search is exact only.
+    """
+    K_text, theta, looks_text, cohort_n, start_n, min_n = _schedule(K, theta, looks, cohort, start, min_events)
+    phi = _probability("PHI", phi)
+    shape, method = _text("shape", shape), _text("method", method)
+    if method != "exact":
+        raise _error("method", "find_k computes exactly: give method=\"exact\"")
+    if alternative is None:
+        raise _error("alternative", "find_k needs alternative P1: the power is the probability of stopping at P1")
+    p1 = _alternative(alternative, theta)
+    assert p1 is not None
+    target = _real("power", power)
+    if not 0.0 < target < 1.0:
+        try:
+            _core.parse_probability("POWER", repr(target))
+        except DesignError as error:
+            raise _error("power", f"--find-k: {error}") from None
+    return SampleSizeSearch(_core.find_k(K_text, theta, phi, shape, looks_text, cohort_n, start_n, min_n, p1,
+                                         target))
 
 
 def evaluate(b: Iterable[int], looks: Optional[Iterable[int]] = None, rates: Rates = None, method: str = "exact",

@@ -34,7 +34,26 @@ CASES = {
     "evaluate_file": ("contmon-exact", ["--evaluate", "rule_cohort.dat"]),
     "evaluate_plain": ("contmon-exact", ["--evaluate", "rule_plain.txt", "--rates", "0.1,0.3"]),
     "evaluate_plain_simulation": ("contmon", ["--evaluate", "rule_plain.txt", "--rates", "0.2"]),
+    "compare": ("contmon-exact", ["--shape", "pocock", "--shape", "obf", "--shape", "bayes:1,1", "--shape",
+                                  "cc:1,1,0.4,0.5", "--cohort", "5", "--alternative", "0.4", "40", "0.2", "0.1"]),
+    "compare_simulation": ("contmon", ["--shape", "obf", "--shape", "wt:0.25", "--shape", "sprt:0.45",
+                                       "--trials", "5000", "--seed", "11", "--looks", "10:30:10", "30", "0.2",
+                                       "0.1"]),
+    "find_k": ("contmon-exact", ["--cohort", "5", "--alternative", "0.4", "--find-k", "0.5", "40", "0.2", "0.1"]),
+    "find_k_short": ("contmon-exact", ["--shape", "obf", "--alternative", "0.3", "--find-k", "0.9", "20", "0.2",
+                                       "0.1"]),
+    "constant": ("contmon-exact", ["--shape", "bayes:1,1", "--constant", "0.9", "40", "0.2"]),
+    "constant_phi": ("contmon-exact", ["--constant", "0.01", "--cohort", "4", "40", "0.2", "0.1"]),
+    "accrual": ("contmon-exact", ["--accrual", "365", "--window", "28", "--alternative", "0.4", "--shape",
+                                  "cc:1,1,0.4,0.5", "40", "0.2", "0.1"]),
+    "simulation_seed": ("contmon", ["--trials", "20000", "--seed", "7", "--shape", "obf", "--cohort", "3", "30",
+                                    "0.2", "0.1"]),
 }
+
+# NAME: cases above whose text output (the program's default format) is kept too, as NAME.txt, and those
+# whose CSV is, as NAME.csv.
+TEXTS = ["compare", "find_k", "find_k_short"]
+CSVS = ["compare", "accrual"]
 
 # NAME: arguments of contmon-exact that it refuses; errors.json has its message for each (test_errors.py has
 # the module's call).
@@ -62,6 +81,18 @@ ERRORS = {
     "rates_range": ["--rates", "0.5:0.1:0.1", "40", "0.2", "0.1"],
     "file_cut": ["--evaluate", "rule_cut.dat"],
     "file_count": ["--evaluate", "rule_bad.txt", "--rates", "0.2"],
+    "accrual_alone": ["--accrual", "365", "40", "0.2", "0.1"],
+    "window_alone": ["--window", "28", "40", "0.2", "0.1"],
+    "window_zero": ["--accrual", "365", "--window", "0.0", "40", "0.2", "0.1"],
+    "constant_pocock": ["--constant", "1.5", "40", "0.2", "0.1"],
+    "constant_infinite": ["--constant", "inf", "40", "0.2"],
+    "alternative_below": ["--alternative", "0.1", "40", "0.2", "0.1"],
+    "alternative_percent": ["--alternative", "1.5", "40", "0.2", "0.1"],
+    "find_k_power": ["--alternative", "0.4", "--find-k", "1.5", "40", "0.2", "0.1"],
+    "find_k_alternative": ["--alternative", "0.1", "--find-k", "0.5", "40", "0.2", "0.1"],
+    "trials_few": ["--trials", "10", "40", "0.2", "0.1"],
+    "seed_above": ["--seed", "1073741824", "40", "0.2", "0.1"],
+    "compare_shape": ["--shape", "obf", "--shape", "cc:1,1,0.1,0.5", "40", "0.2", "0.1"],
 }
 
 
@@ -85,6 +116,11 @@ def main() -> int:
     for name, (program, arguments) in CASES.items():
         output = run(program, ["--format", "json", "--no-output", *arguments])
         (reference / f"{name}.json").write_text(output, encoding="utf-8")
+        if name in TEXTS:
+            (reference / f"{name}.txt").write_text(run(program, ["--no-output", *arguments]), encoding="utf-8")
+        if name in CSVS:
+            (reference / f"{name}.csv").write_text(run(program, ["--format", "csv", "--no-output", *arguments]),
+                                                   encoding="utf-8")
 
     # The pictures of a design and of a simulated one; the page's date is left to the test.
     run("contmon-exact", ["--no-output", "--format", "json", "--plot", "pictures.svg", "--report", "pictures.html",
@@ -92,6 +128,8 @@ def main() -> int:
     run("contmon", ["--no-output", "--format", "json", "--plot", "pictures_simulation.svg", "--report",
                     "pictures_simulation.html", "--shape", "wt:0.1", "--cohort", "4", "--start", "8", "40", "0.3",
                     "0.1"])
+    run("contmon-exact", ["--no-output", "--format", "json", "--plot", "compare.svg", "--report", "compare.html",
+                          *CASES["compare"][1]])
 
     # Rule files that cannot be read: a boundary file cut short, and a count that is no number.
     lines = (reference / "rule_cohort.dat").read_text(encoding="utf-8").splitlines(keepends=True)
@@ -105,7 +143,7 @@ def main() -> int:
         prefix = "contmon-exact: "
         if refused.returncode != 1 or not refused.stderr.startswith(prefix):
             raise SystemExit(f"{name}: expected a refusal, got status {refused.returncode}: {refused.stderr}")
-        messages[name] = refused.stderr[len(prefix):].rstrip("\n")
+        messages[name] = refused.stderr[len(prefix):].splitlines()[0]  # without a usage line's hint
     (reference / "errors.json").write_text(json.dumps(messages, indent=2) + "\n", encoding="utf-8")
     return 0
 

@@ -6,6 +6,8 @@ import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
 
+import pytest
+
 import contmon
 
 
@@ -62,7 +64,7 @@ INTERRUPTED = r"""
 import os, sys, threading, contmon
 print("ready", flush=True)
 try:
-    contmon.design(255, 0.05, 0.1, method="simulation")
+    CALL
 except KeyboardInterrupt:
     print("interrupted", len(os.listdir("/proc/self/task")), threading.active_count(), flush=True)
     sys.exit(0)
@@ -70,8 +72,13 @@ print("finished", flush=True)
 """
 
 
-def test_ctrl_c_stops_a_long_simulation_within_a_second():
-    child = subprocess.Popen([sys.executable, "-c", INTERRUPTED], stdout=subprocess.PIPE, text=True)
+@pytest.mark.parametrize("call", [
+    'contmon.design(255, 0.05, 0.1, method="simulation")',
+    'contmon.compare(255, 0.05, 0.1, ["pocock", "obf"], method="simulation")',
+])
+def test_ctrl_c_stops_a_long_simulation_within_a_second(call):
+    child = subprocess.Popen([sys.executable, "-c", INTERRUPTED.replace("CALL", call)], stdout=subprocess.PIPE,
+                             text=True)
     try:
         assert child.stdout.readline() == "ready\n"
         time.sleep(0.5)  # well into a run of several seconds
