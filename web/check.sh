@@ -14,8 +14,14 @@ mkdir -p "$scratch"
 scratch=$(cd "$scratch" && pwd)
 
 echo "== the programs"
-cmake -S "$root" -B "$scratch/native" -DCONTMON_BUILD_TESTS=OFF -DCONTMON_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build "$scratch/native" -j2 --target contmon-exact >/dev/null
+# With CONTMON_PROGRAMS_DIR naming a build folder that holds contmon-exact, that program is compared with.
+if [ -n "${CONTMON_PROGRAMS_DIR:-}" ]; then
+  programs=$CONTMON_PROGRAMS_DIR
+else
+  programs=$scratch/native
+  cmake -S "$root" -B "$programs" -DCONTMON_BUILD_TESTS=OFF -DCONTMON_BUILD_BENCHMARKS=OFF >/dev/null
+  cmake --build "$programs" -j2 --target contmon-exact >/dev/null
+fi
 
 echo "== the page"
 "$here/build.sh" "$scratch/web"
@@ -31,7 +37,7 @@ g++ -std=c++20 -O2 -I"$root" "$here/test/numbers_test.cpp" "$scratch/text.o" "$s
 echo "== node and browser tests"
 cd "$here/test"
 PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error >/dev/null
-export CONTMON_EXACT=$scratch/native/contmon-exact
+export CONTMON_EXACT=$programs/contmon-exact
 export CONTMON_MODULE=$scratch/web/contmon-module.js
 export CONTMON_PAGE=$scratch/web/contmon.html
 node --test --test-concurrency=1 module.test.mjs browser.test.mjs
