@@ -4,6 +4,7 @@
 
 #include "app/interrupt.h"
 #include "app/paths.h"
+#include "contmon/writers.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -189,29 +190,8 @@ std::string program_name(const char *argv0) {
   return name.empty() ? "contmon" : name;
 }
 
-std::string datetime_text() {
-  std::time_t now = std::time(nullptr);
-  const std::tm *local = std::localtime(&now);
-  if (local == nullptr) return "";
-  // asctime's layout as C defines it, the day padded with a blank, written out: Windows' asctime pads with 0.
-  static const char kDays[] = "SunMonTueWedThuFriSat", kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
-  char text[96];
-  std::snprintf(text, sizeof text, "%.3s %.3s%3d %.2d:%.2d:%.2d %d", kDays + 3 * local->tm_wday,
-                kMonths + 3 * local->tm_mon, local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec,
-                1900 + local->tm_year);
-  return text;
-}
+std::string datetime_text() { return local_date_text(std::time(nullptr)); }
 
-std::string timestamp_text() {
-  std::time_t now = std::time(nullptr);
-  std::tm utc{};
-#if defined(_WIN32)
-  if (gmtime_s(&utc, &now) != 0) return "";
-#else
-  if (gmtime_r(&now, &utc) == nullptr) return "";
-#endif
-  char text[32];
-  return std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) > 0 ? text : "";
-}
+std::string timestamp_text() { return utc_timestamp_text(std::time(nullptr)); }
 
 }  // namespace contmon::app

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,26 @@ std::string standard_error_text(double value, int decimals) {
   if (value > 0.0 && text.find_first_not_of("0.") == std::string::npos)
     return "< " + format_string("%.*f", decimals + 1, 0.5 * std::pow(10.0, -decimals));
   return text;
+}
+
+std::string local_date_text(std::time_t moment) {
+  const std::tm *local = std::localtime(&moment);
+  if (local == nullptr) return "";
+  // asctime's layout as C defines it, written out: Windows' asctime pads the day with 0.
+  static const char kDays[] = "SunMonTueWedThuFriSat", kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  return format_string("%.3s %.3s%3d %.2d:%.2d:%.2d %d", kDays + 3 * local->tm_wday, kMonths + 3 * local->tm_mon,
+                       local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec, 1900 + local->tm_year);
+}
+
+std::string utc_timestamp_text(std::time_t moment) {
+  std::tm utc{};
+#if defined(_WIN32)
+  if (gmtime_s(&utc, &moment) != 0) return "";
+#else
+  if (gmtime_r(&moment, &utc) == nullptr) return "";
+#endif
+  char text[32];
+  return std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) > 0 ? text : "";
 }
 
 int rate_decimals(const std::vector<double> &rates) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cmath>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,12 @@ std::string dialogue_results(const Design &design, const Calibration &calibratio
 
 /// The dialogue's table of operating characteristics, rates with two decimals, and its definitions.
 std::string dialogue_table(const std::vector<OcRow> &rows);
+
+/// The moment as the outputs print it: the local date and time in C's asctime layout ("Thu Dec 10 05:06:14
+/// 2026", the day padded with a blank) for Report::date, and ISO 8601 in UTC for Report::timestamp; "" where
+/// the system cannot convert it.
+std::string local_date_text(std::time_t moment);
+std::string utc_timestamp_text(std::time_t moment);
 
 /// The decimals (2 to 9) that show every rate: 2 for hundredths, 3 for 0.125, ...
 int rate_decimals(const std::vector<double> &rates);

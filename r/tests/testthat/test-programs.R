@@ -18,8 +18,7 @@ for (i in seq_len(nrow(cases))) {
     expect_identical(rule$design$K, as.integer(json$inputs$K))
     expect_identical(rule$design$looks, as.integer(json$inputs$looks))
     expect_identical(rule$design$min_events, as.integer(json$inputs$min_events))
-    expect_identical(rule$boundary$n, as.integer(json$boundary$n))
-    expect_identical(rule$boundary$b, as.integer(json$boundary$b))
+    expect_same_boundary(rule$boundary, json$boundary)
     expect_identical(as.data.frame(rule), rule$boundary)
     if (length(json$decision_table) == 0) {
       expect_identical(nrow(rule$decision_table), 0L)
