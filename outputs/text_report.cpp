@@ -425,13 +425,18 @@ std::string to_markdown(const Report &result) {
       text += std::string("- ") + markdown_escaped(term) + ": " + meaning + "\n";
   }
   if (result.by_look) {
-    text += "\n## Stopping at each look\n\nP(at): the probability of stopping at the look; P(by): at it or before";
-    for (const auto &[name, index] : look_rows(result))
-      text += format_string("; %s = %g", name.c_str(), result.oc[index].rate);
-    text += ".\n\n";
-    const std::vector<std::vector<std::string>> table = look_table(result);
-    text += markdown_header(table[0]);
-    for (std::size_t i = 1; i < table.size(); ++i) text += markdown_row(table[i]);
+    // One row per rate and look, as the CSV has them.
+    text += "\n## Stopping at each look\n\nP(at): the probability of stopping at the look; P(by): at it or before.\n\n";
+    text += markdown_header({"THETA", "n", "b", "P(at)", "P(by)"});
+    for (const OcRow &row : result.oc) {
+      double by = 0.0;
+      for (std::size_t i = 0; i < rule.looks.size() && i < row.p_stop_at_look.size(); ++i) {
+        by += row.p_stop_at_look[i];
+        text += markdown_row({format_string("%.*f", decimals, row.rate), std::to_string(rule.looks[i]),
+                              std::to_string(rule.counts[i]), format_string("%.5f", row.p_stop_at_look[i]),
+                              format_string("%.5f", std::min(by, 1.0))});
+      }
+    }
   }
   text += std::string("\n") + boundary_file_words(result, true);
   return text + "\nDate and time: " + result.date + "\n";

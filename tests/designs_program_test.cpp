@@ -430,4 +430,26 @@ TEST(Explore, AFixedConstantNeedsNoPhiAndAPhiItExceedsIsWarnedOf) {
   EXPECT_EQ(within.err, "");
 }
 
+// --by-look: the long table (CSV, Markdown) ends each rate at its P(stop), and the text table shows THETA and P1.
+TEST(Explore, ByLookTablesEndEachRateAtItsProbabilityOfStopping) {
+  ScratchDirectory dir;
+  const std::vector<std::string> design = {"--no-output", "--cohort", "10", "--alternative", "0.4", "40", "0.2", "0.1"};
+  auto with = [&](std::vector<std::string> args) {
+    args.insert(args.end(), design.begin(), design.end());
+    return args;
+  };
+  const Json doc = json_of(run_in(dir, kExact, with({"--format", "json"})));
+  const std::vector<std::string> csv = lines_of(run_in(dir, kExact, with({"--by-look", "--format", "csv"})).out);
+  ASSERT_EQ(csv.size(), 1 + 4 * doc["oc"].size());
+  EXPECT_EQ(csv[0], "rate,n,b,p_stop_at_look,p_stop_by_look");
+  for (std::size_t r = 0; r < doc["oc"].size(); ++r) {
+    const std::string &last = csv[4 * (r + 1)];
+    EXPECT_NEAR(std::stod(last.substr(last.rfind(',') + 1)), doc["oc"][r]["p_stop"].get<double>(), 1e-15) << last;
+  }
+  const std::string markdown = run_in(dir, kExact, with({"--by-look", "--format", "markdown"})).out;
+  EXPECT_NE(markdown.find("| 0.20 | 40 | 13 | 0.01128 | 0.09745 |"), std::string::npos);
+  const std::string text = run_in(dir, kExact, with({"--by-look"})).out;
+  EXPECT_NE(text.find("P(at) THETA  P(by) THETA  P(at) P1     P(by) P1"), std::string::npos);
+}
+
 }  // namespace
