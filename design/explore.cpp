@@ -90,16 +90,35 @@ SampleSizeSearch find_sample_size(const Design &design, const Schedule &schedule
 
 namespace {
 
-// The p in (0, 1) at which the upper tail of Beta(a, b) at p equals target, by bisection to neighbouring doubles:
-// the tail falls as p rises.
-double beta_quantile_of_tail(double a, double b, double target) {
-  double lo = 0.0, hi = 1.0;
-  for (int i = 0; i < 200; ++i) {
-    const double mid = lo + (hi - lo) / 2;
-    if (mid <= lo || mid >= hi) break;
-    (beta_upper_tail(a, b, mid) > target ? lo : hi) = mid;
+// P(Binomial(n, p) >= y) for 0 < p < 1, from sums, products and quotients only, so that it is the same double
+// on every machine (the interval is printed to the last digit): the terms relative to the one at the mode,
+// which is the largest, so that none overflows and those that underflow do not matter against the sum.
+double binomial_upper_tail(int n, double p, int y) {
+  const int mode = std::min(n, static_cast<int>((n + 1) * p));
+  std::vector<double> term(static_cast<std::size_t>(n) + 1, 0.0);
+  const double odds = p / (1.0 - p);
+  term[static_cast<std::size_t>(mode)] = 1.0;
+  for (int k = mode; k < n; ++k)  // t(k + 1) = t(k) (n - k) / (k + 1) p / (1 - p)
+    term[static_cast<std::size_t>(k) + 1] = term[static_cast<std::size_t>(k)] * ((n - k) / (k + 1.0)) * odds;
+  for (int k = mode; k > 0; --k)
+    term[static_cast<std::size_t>(k) - 1] = term[static_cast<std::size_t>(k)] * (k / (n - k + 1.0)) / odds;
+  double total = 0.0, tail = 0.0;
+  for (int k = n; k >= 0; --k) {  // the small terms first
+    total += term[static_cast<std::size_t>(k)];
+    if (k == y) tail = total;
   }
-  return lo + (hi - lo) / 2;
+  return tail / total;
+}
+
+// The p in (0, 1) at which P(Binomial(n, p) >= y) equals target, by bisection to neighbouring doubles: the
+// tail rises with p.
+double tail_root(int n, int y, double target) {
+  double lo = 0.0, hi = 1.0;
+  for (;;) {
+    const double mid = lo + (hi - lo) / 2;
+    if (mid <= lo || mid >= hi) return mid;
+    (binomial_upper_tail(n, mid, y) < target ? lo : hi) = mid;
+  }
 }
 
 }  // namespace
@@ -109,10 +128,9 @@ std::pair<double, double> clopper_pearson(int y, int n, double level) {
     throw Error("interval", format_string("no interval for %d events in %d patients at level %s", y, n,
                                           shortest(level).c_str()));
   const double tail = (1.0 - level) / 2;
-  // Lower end: the p with P(Y >= y) = tail, the (tail) quantile of Beta(y, n - y + 1); upper end: the p with
-  // P(Y <= y) = tail, the (1 - tail) quantile of Beta(y + 1, n - y).
-  const double low = y == 0 ? 0.0 : beta_quantile_of_tail(y, n - y + 1, 1.0 - tail);
-  const double high = y == n ? 1.0 : beta_quantile_of_tail(y + 1, n - y, tail);
+  // Lower end: the p with P(Y >= y) = tail; upper end: the p with P(Y <= y) = tail, P(Y >= y + 1) = 1 - tail.
+  const double low = y == 0 ? 0.0 : tail_root(n, y, tail);
+  const double high = y == n ? 1.0 : tail_root(n, y + 1, 1.0 - tail);
   return {low, high};
 }
 
