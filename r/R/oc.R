@@ -59,8 +59,11 @@ evaluate_rule <- function(b, looks = seq_along(b), rates, method = "exact") {
   new_oc(from_core(.cm_evaluate(b, looks, rates, method == "exact"), call), method)
 }
 
+# The core's columns as a data frame; p_stop_at_look, one vector per row, is a list column.
 new_oc <- function(columns, method) {
-  frame <- as.data.frame(columns)
+  frame <- as.data.frame(columns[names(columns) != "p_stop_at_look"])
+  frame$p_stop_at_look <- columns$p_stop_at_look
+  frame <- frame[, names(columns), drop = FALSE]
   attr(frame, "method") <- method
   class(frame) <- c("contmon_oc", "data.frame")
   frame

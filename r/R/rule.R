@@ -59,21 +59,41 @@
 #' stopping_rule(40, 0.2, 0.1, shape = "bayes:0.6,2.4", start = 10, min_events = 3)
 #' @export
 stopping_rule <- function(K, theta, phi, shape = "pocock", looks = NULL, cohort = NULL, start = NULL,
-                          min_events = 1, method = c("exact", "simulation")) {
+                          min_events = 1, method = c("exact", "simulation"), constant = NULL,
+                          alternative = NULL, accrual = NULL, window = NULL, trials = NULL, seed = NULL) {
   call <- sys.call()
   K <- check_number(K, "K", call)
   theta <- check_number(theta, "theta", call)
-  phi <- check_number(phi, "phi", call)
+  constant <- check_optional_number(constant, "constant", call)
+  phi <- if (missing(phi) || (is.null(phi) && !is.null(constant))) NA_real_ else check_number(phi, "phi", call)
+  if (is.na(phi) && is.null(constant)) check_number(NULL, "phi", call)
   shape <- check_string(shape, "shape", call)
   if (!is.null(looks)) looks <- check_numbers(looks, "looks", call)
   cohort <- check_optional_number(cohort, "cohort", call)
   start <- check_optional_number(start, "start", call)
   min_events <- check_number(min_events, "min_events", call)
   method <- check_method(method, call)
+  alternative <- check_optional_number(alternative, "alternative", call)
+  accrual <- check_optional_number(accrual, "accrual", call)
+  window <- check_optional_number(window, "window", call)
+  trials <- check_optional_number(trials, "trials", call)
+  seed <- check_optional_number(seed, "seed", call)
+  for (name in c("trials", "seed"))
+    if (!is.null(get(name)) && method == "exact")
+      stop_contmon(sprintf("%s sets the simulation, and this rule is computed exactly: give method = \"simulation\"",
+                           name), name, call)
   result <- from_core(.cm_design(K, theta, phi, shape, if (is.null(looks)) numeric() else looks,
-                                 if (is.null(cohort)) NA_real_ else cohort,
-                                 if (is.null(start)) NA_real_ else start, min_events, method == "exact"),
+                                 na_if_null(cohort), na_if_null(start), min_events, method == "exact",
+                                 na_if_null(constant), na_if_null(alternative), na_if_null(accrual),
+                                 na_if_null(window), na_if_null(trials), na_if_null(seed)),
                       call)
+  finish_rule(result, cohort, start)
+}
+
+na_if_null <- function(x) if (is.null(x)) NA_real_ else x
+
+# A rule from the core's design: its warning raised, the schedule as given kept.
+finish_rule <- function(result, cohort, start) {
   if (!is.null(result$warning)) {
     warning(result$warning, call. = FALSE)
     result$warning <- NULL
@@ -85,7 +105,7 @@ stopping_rule <- function(K, theta, phi, shape = "pocock", looks = NULL, cohort 
 
 # The R object from the core's lists: data frames and classes.
 new_rule <- function(result) {
-  result$boundary <- data.frame(n = result$boundary$n, b = result$boundary$b)
+  result$boundary <- as.data.frame(result$boundary)
   result$decision_table <- data.frame(from = result$decision_table$from, to = result$decision_table$to,
                                       b = result$decision_table$b)
   if (!is.null(result$oc)) result$oc <- new_oc(result$oc, result$method)

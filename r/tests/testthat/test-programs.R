@@ -18,8 +18,7 @@ for (i in seq_len(nrow(cases))) {
     expect_identical(rule$design$K, as.integer(json$inputs$K))
     expect_identical(rule$design$looks, as.integer(json$inputs$looks))
     expect_identical(rule$design$min_events, as.integer(json$inputs$min_events))
-    expect_identical(rule$boundary$n, as.integer(json$boundary$n))
-    expect_identical(rule$boundary$b, as.integer(json$boundary$b))
+    expect_same_boundary(rule$boundary, json$boundary)
     expect_identical(as.data.frame(rule), rule$boundary)
     if (length(json$decision_table) == 0) {
       expect_identical(nrow(rule$decision_table), 0L)
@@ -27,6 +26,9 @@ for (i in seq_len(nrow(cases))) {
       expect_identical(as.list(rule$decision_table), lapply(as.list(json$decision_table), as.integer))
     }
     expect_identical(rule$phi_star, json$phi_star)
+    expect_identical(rule$phi_star_exact, json$phi_star_exact)
+    expect_identical(rule$trials, json$trials)
+    expect_identical(rule$seed, json$seed)
     expect_identical(rule$constant, json$constant)
     if (is.null(json$neighbour)) {
       expect_null(rule$neighbour)
