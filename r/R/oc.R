@@ -16,13 +16,19 @@
 #'   rate, with the columns `rate`, `p_stop`, `p_stop_before_last`, `mean_n`,
 #'   `sd_n`, `mean_y`, `sd_y`, `mean_proportion`, `sd_proportion` and, for
 #'   simulated figures, their Monte Carlo standard errors `se_p_stop` and
-#'   `se_mean_n`.
+#'   `se_mean_n`, then `p_stop_at_look`, a list column holding for each row
+#'   the probability of stopping at each look of the rule (in the order of
+#'   the looks; they sum to `p_stop`), and, for a rule designed with
+#'   `accrual` and `window`, `mean_enrolled`, `mean_calendar_time` and
+#'   `mean_events_with_pending`.
 #' @seealso [evaluate_rule()] for a rule given as counts, [plot.contmon_oc()].
 #' @examples
 #' rule <- stopping_rule(40, 0.2, 0.1)
 #' oc(rule)
 #' # the power and expected sample size at an unacceptable rate of 0.35
 #' oc(rule, 0.35)[, c("rate", "p_stop", "mean_n")]
+#' # where it stops: the probability at each look, at 0.35
+#' oc(rule, 0.35)$p_stop_at_look[[1]]
 #' @export
 oc <- function(rule, rates = NULL) {
   call <- sys.call()
@@ -59,8 +65,11 @@ evaluate_rule <- function(b, looks = seq_along(b), rates, method = "exact") {
   new_oc(from_core(.cm_evaluate(b, looks, rates, method == "exact"), call), method)
 }
 
+# The core's columns as a data frame; p_stop_at_look, one vector per row, is a list column.
 new_oc <- function(columns, method) {
-  frame <- as.data.frame(columns)
+  frame <- as.data.frame(columns[names(columns) != "p_stop_at_look"])
+  frame$p_stop_at_look <- columns$p_stop_at_look
+  frame <- frame[, names(columns), drop = FALSE]
   attr(frame, "method") <- method
   class(frame) <- c("contmon_oc", "data.frame")
   frame

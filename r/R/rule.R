@@ -12,11 +12,14 @@
 #'   last look.
 #' @param theta The acceptable event probability, between 0 and 1.
 #' @param phi The largest acceptable probability of stopping when the event
-#'   probability is `theta`, between 0 and 1.
+#'   probability is `theta`, between 0 and 1; may be `NULL` when `constant`
+#'   is given.
 #' @param shape The boundary shape, as the command line's `--shape` writes it:
 #'   `"pocock"`, `"obf"` (O'Brien-Fleming), `"wt:DELTA"` (Wang-Tsiatis, e.g.
 #'   `"wt:0.25"`), `"bayes:A,B"` (a Beta(A, B) prior, e.g. `"bayes:0.6,2.4"`),
-#'   `"sprt:P1"` (e.g. `"sprt:0.4"`) or `"maxsprt"`.
+#'   `"sprt:P1"` (e.g. `"sprt:0.4"`), `"maxsprt"` or `"cc:A,B,P1,NU"`
+#'   (Chen-Chaloner: a Beta(A, B) prior, a stop also needing the posterior
+#'   probability above P1 to reach NU, e.g. `"cc:1,1,0.4,0.5"`).
 #' @param looks The patients after whom the count is checked, a vector of whole
 #'   numbers; `K` is always a look. `NULL`: every patient (or every `cohort`-th).
 #' @param cohort Look after every `cohort`-th patient (and at `K`); `NULL`: no
@@ -27,6 +30,18 @@
 #' @param method `"exact"` (the default) computes the probabilities exactly;
 #'   `"simulation"` estimates them from 1,000,000 simulated trials of the
 #'   command line's seeded generator.
+#' @param constant The shape's constant (the pointwise level for `"pocock"`,
+#'   the posterior threshold for `"bayes"` and `"cc"`), as `--constant`: the
+#'   rule of that constant, not calibrated. `NULL`: calibrate against `phi`.
+#' @param alternative An unacceptable event probability P1 above `theta`, as
+#'   `--alternative`: its row is added to the table and the sentence gives
+#'   the power there.
+#' @param accrual,window Patients enter evenly over `accrual` time units and
+#'   each outcome is known `window` units after entry, as `--accrual` and
+#'   `--window` (give both or neither): the rows of `oc` gain `mean_enrolled`,
+#'   `mean_calendar_time` and `mean_events_with_pending`.
+#' @param trials,seed The simulated trials per figure (1,000 to 100,000,000)
+#'   and the generator's seed, as `--trials` and `--seed`; simulation only.
 #' @return An object of class `contmon_rule`, a list with
 #'   \describe{
 #'     \item{`boundary`}{a data frame of the looks `n` and the stopping counts `b`}
@@ -42,6 +57,11 @@
 #'     \item{`method`}{`"exact"` or `"simulation"`}
 #'     \item{`arguments`}{the command line's arguments for the same design}
 #'     \item{`oc`}{the operating characteristics at the default rates, as [oc()] gives them}
+#'     \item{`phi_star_exact`}{of a simulated design, its probability of stopping at `theta`
+#'       computed exactly}
+#'     \item{`constant_fixed`, `within_phi`}{whether `constant` was given, and then whether the
+#'       rule keeps the probability of stopping at `theta` at or below `phi`}
+#'     \item{`trials`, `seed`}{the simulation's trials and seed}
 #'   }
 #'   A design whose rule can never stop the trial gives a warning.
 #' @seealso [oc()] for the operating characteristics, [write_boundary()] for
@@ -57,23 +77,51 @@
 #'
 #' # A Bayesian boundary with a run-in of 10 patients and at least 3 events
 #' stopping_rule(40, 0.2, 0.1, shape = "bayes:0.6,2.4", start = 10, min_events = 3)
+#'
+#' # A Chen-Chaloner boundary, with patients entering over a year and outcomes known after 28 days
+#' rule <- stopping_rule(40, 0.2, 0.1, shape = "cc:1,1,0.4,0.5", alternative = 0.4,
+#'                       accrual = 365, window = 28)
+#' rule$oc[, c("rate", "p_stop", "mean_n", "mean_enrolled")]
+#'
+#' # The rule of a posterior threshold of 0.9, without PHI
+#' stopping_rule(40, 0.2, NULL, shape = "bayes:1,1", constant = 0.9)$decision_table
 #' @export
 stopping_rule <- function(K, theta, phi, shape = "pocock", looks = NULL, cohort = NULL, start = NULL,
-                          min_events = 1, method = c("exact", "simulation")) {
+                          min_events = 1, method = c("exact", "simulation"), constant = NULL,
+                          alternative = NULL, accrual = NULL, window = NULL, trials = NULL, seed = NULL) {
   call <- sys.call()
   K <- check_number(K, "K", call)
   theta <- check_number(theta, "theta", call)
-  phi <- check_number(phi, "phi", call)
+  constant <- check_optional_number(constant, "constant", call)
+  phi <- if (missing(phi) || (is.null(phi) && !is.null(constant))) NA_real_ else check_number(phi, "phi", call)
+  if (is.na(phi) && is.null(constant)) check_number(NULL, "phi", call)
   shape <- check_string(shape, "shape", call)
   if (!is.null(looks)) looks <- check_numbers(looks, "looks", call)
   cohort <- check_optional_number(cohort, "cohort", call)
   start <- check_optional_number(start, "start", call)
   min_events <- check_number(min_events, "min_events", call)
   method <- check_method(method, call)
+  alternative <- check_optional_number(alternative, "alternative", call)
+  accrual <- check_optional_number(accrual, "accrual", call)
+  window <- check_optional_number(window, "window", call)
+  trials <- check_optional_number(trials, "trials", call)
+  seed <- check_optional_number(seed, "seed", call)
+  for (name in c("trials", "seed"))
+    if (!is.null(get(name)) && method == "exact")
+      stop_contmon(sprintf("%s sets the simulation, and this rule is computed exactly: give method = \"simulation\"",
+                           name), name, call)
   result <- from_core(.cm_design(K, theta, phi, shape, if (is.null(looks)) numeric() else looks,
-                                 if (is.null(cohort)) NA_real_ else cohort,
-                                 if (is.null(start)) NA_real_ else start, min_events, method == "exact"),
+                                 na_if_null(cohort), na_if_null(start), min_events, method == "exact",
+                                 na_if_null(constant), na_if_null(alternative), na_if_null(accrual),
+                                 na_if_null(window), na_if_null(trials), na_if_null(seed)),
                       call)
+  finish_rule(result, cohort, start)
+}
+
+na_if_null <- function(x) if (is.null(x)) NA_real_ else x
+
+# A rule from the core's design: its warning raised, the schedule as given kept.
+finish_rule <- function(result, cohort, start) {
   if (!is.null(result$warning)) {
     warning(result$warning, call. = FALSE)
     result$warning <- NULL
@@ -85,7 +133,7 @@ stopping_rule <- function(K, theta, phi, shape = "pocock", looks = NULL, cohort 
 
 # The R object from the core's lists: data frames and classes.
 new_rule <- function(result) {
-  result$boundary <- data.frame(n = result$boundary$n, b = result$boundary$b)
+  result$boundary <- as.data.frame(result$boundary)
   result$decision_table <- data.frame(from = result$decision_table$from, to = result$decision_table$to,
                                       b = result$decision_table$b)
   if (!is.null(result$oc)) result$oc <- new_oc(result$oc, result$method)

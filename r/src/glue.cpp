@@ -90,27 +90,30 @@ std::string list_text(const Rcpp::NumericVector &values) {
   return text;
 }
 
-// A whole-number option as the command line reads --cohort, --start and --min-events: 1 to 255.
-int whole_option(const std::string &option, double value) {
+// A whole-number option as the command line reads --cohort, --start and --min-events (1 to 255), --trials
+// and --seed.
+int whole_option(const std::string &option, double value, int low = 1, int high = contmon::kMaxStages) {
   const std::string text = number_text(value);
   int number = 0;
   const auto [end, code] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (code != std::errc() || end != text.data() + text.size() || number < 1 || number > contmon::kMaxStages) {
+  if (code != std::errc() || end != text.data() + text.size() || number < low || number > high) {
     std::string field = option.substr(2);  // the R argument: "cohort", "start", "min_events"
     std::replace(field.begin(), field.end(), '-', '_');
-    throw contmon::Error(field, "invalid " + option + " '" + text + "': give a whole number from 1 to " +
-                                    std::to_string(contmon::kMaxStages));
+    throw contmon::Error(field, "invalid " + option + " '" + text + "': give a whole number from " +
+                                    std::to_string(low) + " to " + std::to_string(high));
   }
   return number;
 }
 
-contmon::Method method_of(bool exact) {
+contmon::Method method_of(bool exact, int trials = contmon::kSimulatedTrials, int seed = contmon::kDefaultSeed) {
   contmon::Method method;
   method.kind = exact ? contmon::MethodKind::kExact : contmon::MethodKind::kSimulation;
+  method.trials = trials;
+  method.seed = seed;
   return method;
 }
 
-Rcpp::List oc_list(const std::vector<contmon::OcRow> &rows, bool exact) {
+Rcpp::List oc_list(const std::vector<contmon::OcRow> &rows, bool exact, bool conduct = false) {
   const auto column = [&rows](double contmon::OcRow::*field) {
     Rcpp::NumericVector values(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) values[i] = rows[i].*field;
@@ -126,6 +129,14 @@ Rcpp::List oc_list(const std::vector<contmon::OcRow> &rows, bool exact) {
   if (!exact) {
     out["se_p_stop"] = column(&contmon::OcRow::se_p_stop);
     out["se_mean_n"] = column(&contmon::OcRow::se_mean_n);
+  }
+  Rcpp::List at_look(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) at_look[i] = Rcpp::wrap(rows[i].p_stop_at_look);
+  out["p_stop_at_look"] = at_look;
+  if (conduct) {
+    out["mean_enrolled"] = column(&contmon::OcRow::mean_enrolled);
+    out["mean_calendar_time"] = column(&contmon::OcRow::mean_calendar_time);
+    out["mean_events_with_pending"] = column(&contmon::OcRow::mean_events_with_pending);
   }
   return out;
 }
@@ -149,10 +160,18 @@ std::vector<contmon::OcRow> oc_rows(const Rcpp::List &oc) {
            {"mean_proportion", &contmon::OcRow::mean_proportion},
            {"sd_proportion", &contmon::OcRow::sd_proportion},
            {"se_p_stop", &contmon::OcRow::se_p_stop},
-           {"se_mean_n", &contmon::OcRow::se_mean_n}}) {
+           {"se_mean_n", &contmon::OcRow::se_mean_n},
+           {"mean_enrolled", &contmon::OcRow::mean_enrolled},
+           {"mean_calendar_time", &contmon::OcRow::mean_calendar_time},
+           {"mean_events_with_pending", &contmon::OcRow::mean_events_with_pending}}) {
     const Rcpp::NumericVector values = column(name);
     for (std::size_t i = 0; i < rows.size(); ++i)
       rows[i].*field = i < static_cast<std::size_t>(values.size()) ? values[i] : NAN;
+  }
+  if (oc.containsElementNamed("p_stop_at_look")) {
+    const Rcpp::List at_look = oc["p_stop_at_look"];
+    for (std::size_t i = 0; i < rows.size() && i < static_cast<std::size_t>(at_look.size()); ++i)
+      rows[i].p_stop_at_look = Rcpp::as<std::vector<double>>(at_look[i]);
   }
   return rows;
 }
@@ -170,6 +189,31 @@ Rcpp::List decision_list(const contmon::Rule &rule) {
 
 SEXP optional_number(bool present, double value) { return present ? Rcpp::wrap(value) : R_NilValue; }
 
+// The looks and counts, with the observed rate at a stop and its exact 95% interval (NA where no stop is
+// possible), as the JSON report gives them.
+Rcpp::List boundary_list(const contmon::Rule &rule) {
+  const std::size_t size = std::min(rule.looks.size(), rule.counts.size());
+  Rcpp::NumericVector observed(size), low(size), high(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    const int n = rule.looks[i], b = rule.counts[i];
+    if (b <= n) {
+      const auto [lower, upper] = contmon::clopper_pearson(b, n);
+      observed[i] = static_cast<double>(b) / n;
+      low[i] = lower;
+      high[i] = upper;
+    } else {
+      observed[i] = low[i] = high[i] = NA_REAL;
+    }
+  }
+  return Rcpp::List::create(Rcpp::Named("n") = Rcpp::wrap(rule.looks), Rcpp::Named("b") = Rcpp::wrap(rule.counts),
+                            Rcpp::Named("observed_rate") = observed, Rcpp::Named("ci_low") = low,
+                            Rcpp::Named("ci_high") = high);
+}
+
+SEXP optional_index(const std::optional<std::size_t> &index) {
+  return index ? Rcpp::wrap(static_cast<int>(*index)) : R_NilValue;
+}
+
 // Everything the R object keeps of a report: the fields the writers need to be given the report back.
 Rcpp::List report_list(const contmon::Report &report) {
   const contmon::Design &design = report.design;
@@ -185,10 +229,12 @@ Rcpp::List report_list(const contmon::Report &report) {
   if (!report.evaluated && calibration.has_neighbour)
     neighbour = Rcpp::List::create(Rcpp::Named("constant") = calibration.neighbour_constant,
                                    Rcpp::Named("phi_star") = calibration.neighbour_phi_star);
+  inputs["alternative"] = report.alternative ? Rcpp::wrap(*report.alternative) : R_NilValue;
+  inputs["accrual"] = report.accrual ? Rcpp::wrap(report.accrual->period) : R_NilValue;
+  inputs["window"] = report.accrual ? Rcpp::wrap(report.accrual->window) : R_NilValue;
   const bool known_phi_star = !report.evaluated || report.has_theta;
-  return Rcpp::List::create(
-      Rcpp::Named("boundary") =
-          Rcpp::List::create(Rcpp::Named("n") = Rcpp::wrap(rule.looks), Rcpp::Named("b") = Rcpp::wrap(rule.counts)),
+  Rcpp::List out = Rcpp::List::create(
+      Rcpp::Named("boundary") = boundary_list(rule),
       Rcpp::Named("decision_table") = decision_list(rule),
       Rcpp::Named("phi_star") = known_phi_star ? calibration.phi_star : NA_REAL,
       Rcpp::Named("constant") = report.evaluated ? NA_REAL : calibration.constant,
@@ -197,7 +243,18 @@ Rcpp::List report_list(const contmon::Report &report) {
       Rcpp::Named("arguments") = report.evaluated ? R_NilValue : Rcpp::wrap(contmon::design_arguments(design)),
       Rcpp::Named("never_stops") = calibration.never_stops, Rcpp::Named("evaluated") = report.evaluated,
       Rcpp::Named("rule_file") = report.evaluated ? Rcpp::wrap(report.rule_file) : R_NilValue,
-      Rcpp::Named("oc") = report.oc.empty() ? R_NilValue : Rcpp::wrap(oc_list(report.oc, report.exact)));
+      Rcpp::Named("oc") =
+          report.oc.empty() ? R_NilValue : Rcpp::wrap(oc_list(report.oc, report.exact, report.accrual.has_value())));
+  // Rcpp::List::create takes at most 20 elements: the rest are added one by one.
+  out["phi_star_exact"] = !report.evaluated && !report.exact ? Rcpp::wrap(calibration.phi_star_exact) : R_NilValue;
+  out["constant_fixed"] = calibration.fixed;
+  out["within_phi"] = calibration.fixed && report.has_phi
+                          ? Rcpp::wrap(calibration.phi_star_exact <= design.phi) : R_NilValue;
+  out["trials"] = report.exact ? R_NilValue : Rcpp::wrap(static_cast<int>(report.trials));
+  out["seed"] = report.exact ? R_NilValue : Rcpp::wrap(report.seed);
+  out["theta_row"] = report.has_theta ? optional_index(report.theta_row) : R_NilValue;
+  out["alternative_row"] = report.alternative ? optional_index(report.alternative_row) : R_NilValue;
+  return out;
 }
 
 // The report back from the R object's fields (see report_list), for the writers and further figures.
@@ -205,9 +262,12 @@ contmon::Report report_of(const Rcpp::List &object) {
   contmon::Report report;
   report.version = contmon::kVersion;
   report.exact = Rcpp::as<std::string>(object["method"]) == "exact";
-  const contmon::Method method = method_of(report.exact);
-  report.trials = report.exact ? 0 : method.trials;
-  report.seed = report.exact ? 0 : method.seed;
+  if (!report.exact) {
+    report.trials = object.containsElementNamed("trials") && !Rf_isNull(object["trials"])
+                        ? static_cast<long long>(Rcpp::as<double>(object["trials"])) : contmon::kSimulatedTrials;
+    report.seed = object.containsElementNamed("seed") && !Rf_isNull(object["seed"]) ? Rcpp::as<int>(object["seed"])
+                                                                                    : contmon::kDefaultSeed;
+  }
   report.evaluated = Rcpp::as<bool>(object["evaluated"]);
   if (report.evaluated && !Rf_isNull(object["rule_file"])) report.rule_file = Rcpp::as<std::string>(object["rule_file"]);
 
@@ -220,6 +280,12 @@ contmon::Report report_of(const Rcpp::List &object) {
   if (report.has_phi) design.phi = Rcpp::as<double>(inputs["phi"]);
   if (!Rf_isNull(inputs["shape"])) design.shape = contmon::parse_shape(Rcpp::as<std::string>(inputs["shape"]));
   if (!Rf_isNull(inputs["min_events"])) design.min_events = Rcpp::as<int>(inputs["min_events"]);
+  const auto present = [](const Rcpp::List &list, const char *name) {
+    return list.containsElementNamed(name) && !Rf_isNull(list[name]);
+  };
+  if (present(inputs, "alternative")) report.alternative = Rcpp::as<double>(inputs["alternative"]);
+  if (present(inputs, "accrual") && present(inputs, "window"))
+    report.accrual = contmon::Accrual{Rcpp::as<double>(inputs["accrual"]), Rcpp::as<double>(inputs["window"])};
   const Rcpp::List boundary = object["boundary"];
   contmon::Rule &rule = report.calibration.rule;
   rule.K = design.K;
@@ -239,11 +305,19 @@ contmon::Report report_of(const Rcpp::List &object) {
     calibration.neighbour_constant = Rcpp::as<double>(neighbour["constant"]);
     calibration.neighbour_phi_star = Rcpp::as<double>(neighbour["phi_star"]);
   }
+  if (present(object, "phi_star_exact")) calibration.phi_star_exact = Rcpp::as<double>(object["phi_star_exact"]);
+  if (present(object, "constant_fixed")) calibration.fixed = Rcpp::as<bool>(object["constant_fixed"]);
   if (!Rf_isNull(object["oc"])) report.oc = oc_rows(object["oc"]);
   if (report.has_theta)
     for (std::size_t i = 0; i < report.oc.size(); ++i)
       if (std::fabs(report.oc[i].rate - design.theta) <= 1e-10) {
         report.theta_row = i;
+        break;
+      }
+  if (report.alternative)
+    for (std::size_t i = 0; i < report.oc.size(); ++i)
+      if (std::fabs(report.oc[i].rate - *report.alternative) <= 1e-10) {
+        report.alternative_row = i;
         break;
       }
   return report;
@@ -258,42 +332,221 @@ std::string never_stops_warning(const contmon::Design &design) {
   return text;
 }
 
+// The inputs of a design as R gives them: NaN (R's NA) for an option left out.
+struct DesignInputs {
+  double K, theta, phi;
+  Rcpp::CharacterVector shapes;
+  Rcpp::NumericVector looks;
+  double cohort, start, min_events, constant, alternative, accrual, window;
+};
+
+// The request for a design, its values read and checked in the command line's order: the options, then
+// K THETA PHI, then the accrual and the alternative, then the schedule and the design for every shape.
+contmon::ReportRequest design_request(const DesignInputs &in, contmon::Schedule *schedule,
+                                      std::vector<contmon::Shape> *shapes) {
+  contmon::ReportRequest request;
+  contmon::Design &design = request.design;
+  for (R_xlen_t i = 0; i < in.shapes.size(); ++i)
+    shapes->push_back(contmon::parse_shape(Rcpp::as<std::string>(in.shapes[i])));
+  design.shape = shapes->front();
+  if (in.looks.size() > 0) schedule->list = contmon::parse_looks(list_text(in.looks));
+  schedule->cohort = std::isnan(in.cohort) ? 0 : whole_option("--cohort", in.cohort);
+  schedule->start = std::isnan(in.start) ? 0 : whole_option("--start", in.start);
+  design.min_events = whole_option("--min-events", in.min_events);
+  if (!std::isnan(in.constant)) request.constant = contmon::parse_number("--constant", number_text(in.constant));
+  design.K = contmon::parse_sample_size(number_text(in.K));
+  design.theta = contmon::parse_probability("THETA", number_text(in.theta));
+  request.has_phi = !std::isnan(in.phi);
+  design.phi = request.has_phi ? contmon::parse_probability("PHI", number_text(in.phi)) : 0.5;
+  if (std::isnan(in.accrual) != std::isnan(in.window)) {
+    const bool accrual = !std::isnan(in.accrual);
+    throw contmon::Error(accrual ? "window" : "accrual",
+                         std::string(accrual ? "--accrual" : "--window") + " needs " +
+                             (accrual ? "--window TAU" : "--accrual A") +
+                             ": patients enter over A time units and each outcome is known TAU after entry");
+  }
+  if (!std::isnan(in.accrual))
+    request.accrual = contmon::Accrual{contmon::parse_duration("--accrual", number_text(in.accrual)),
+                                       contmon::parse_duration("--window", number_text(in.window))};
+  if (!std::isnan(in.alternative)) {
+    double P1 = 0.0;
+    try {
+      P1 = contmon::parse_probability("P1", number_text(in.alternative));
+    } catch (const contmon::Error &error) {
+      throw contmon::Error("alternative", std::string("--alternative: ") + error.what());
+    }
+    if (!(P1 > design.theta))
+      throw contmon::Error("alternative", "--alternative P1 = " + number_text(P1) + " is not above THETA = " +
+                                              number_text(design.theta) +
+                                              ": P1 is an unacceptable event probability, higher than THETA");
+    request.alternative = P1;
+  }
+  if (!schedule->list.empty() && schedule->cohort != 0)
+    throw contmon::Error("looks", "give the looks either as --looks LIST or as --cohort C, not both");
+  design.looks = contmon::schedule_looks(design.K, schedule->list, schedule->cohort, schedule->start);
+  for (const contmon::Shape &shape : *shapes) {
+    contmon::Design other = design;
+    other.shape = shape;
+    contmon::check_design(other);
+  }
+  return request;
+}
+
+DesignInputs design_inputs(double K, double theta, double phi, Rcpp::CharacterVector shapes,
+                           Rcpp::NumericVector looks, double cohort, double start, double min_events,
+                           double constant, double alternative, double accrual, double window) {
+  return DesignInputs{K, theta, phi, shapes, looks, cohort, start, min_events, constant, alternative, accrual, window};
+}
+
+contmon::Method simulation_method(bool exact, double trials, double seed) {
+  return method_of(exact,
+                   std::isnan(trials) ? contmon::kSimulatedTrials
+                                      : whole_option("--trials", trials, contmon::kFewestTrials, contmon::kMostTrials),
+                   std::isnan(seed) ? contmon::kDefaultSeed : whole_option("--seed", seed, 0, contmon::kMostSeed));
+}
+
+Rcpp::List design_result(const contmon::Report &report) {
+  Rcpp::List out = report_list(report);
+  if (!report.calibration.fixed && report.calibration.never_stops) out["warning"] = never_stops_warning(report.design);
+  return out;
+}
+
 }  // namespace
 
 // [[Rcpp::export(.cm_design)]]
 SEXP cm_design(double K, double theta, double phi, std::string shape, Rcpp::NumericVector looks, double cohort,
-               double start, double min_events, bool exact) {
+               double start, double min_events, bool exact, double constant, double alternative, double accrual,
+               double window, double trials, double seed) {
   return guarded([&]() -> SEXP {
-    // In the command line's order: the options' values, then K THETA PHI, then the schedule and the design.
-    contmon::ReportRequest request;
-    contmon::Design &design = request.design;
-    design.shape = contmon::parse_shape(shape);
-    std::vector<int> list;
-    if (looks.size() > 0) list = contmon::parse_looks(list_text(looks));
-    const int cohort_value = std::isnan(cohort) ? 0 : whole_option("--cohort", cohort);
-    const int start_value = std::isnan(start) ? 0 : whole_option("--start", start);
-    design.min_events = whole_option("--min-events", min_events);
-    design.K = contmon::parse_sample_size(number_text(K));
-    design.theta = contmon::parse_probability("THETA", number_text(theta));
-    design.phi = contmon::parse_probability("PHI", number_text(phi));
-    if (!list.empty() && cohort_value != 0)
-      throw contmon::Error("looks", "give the looks either as --looks LIST or as --cohort C, not both");
-    design.looks = contmon::schedule_looks(design.K, list, cohort_value, start_value);
-    contmon::check_design(design);
-
+    contmon::Schedule schedule;
+    std::vector<contmon::Shape> shapes;
+    const contmon::Method method = simulation_method(exact, trials, seed);
+    const contmon::ReportRequest request =
+        design_request(design_inputs(K, theta, phi, Rcpp::CharacterVector::create(shape), looks, cohort, start,
+                                     min_events, constant, alternative, accrual, window),
+                       &schedule, &shapes);
     InterruptWatch watch;
-    const contmon::Report report = contmon::report(request, method_of(exact), watch.control());
-    Rcpp::List out = report_list(report);
-    if (report.calibration.never_stops) out["warning"] = never_stops_warning(design);
+    return design_result(contmon::report(request, method, watch.control()));
+  });
+}
+
+// One report per shape, as the command line compares shapes given with --shape several times.
+// [[Rcpp::export(.cm_compare)]]
+SEXP cm_compare(double K, double theta, double phi, Rcpp::CharacterVector shapes, Rcpp::NumericVector looks,
+                double cohort, double start, double min_events, double alternative, bool exact) {
+  return guarded([&]() -> SEXP {
+    contmon::Schedule schedule;
+    std::vector<contmon::Shape> parsed;
+    contmon::ReportRequest request =
+        design_request(design_inputs(K, theta, phi, shapes, looks, cohort, start, min_events, NAN, alternative, NAN,
+                                     NAN),
+                       &schedule, &parsed);
+    InterruptWatch watch;
+    Rcpp::List out(parsed.size());
+    for (std::size_t i = 0; i < parsed.size(); ++i) {
+      request.design.shape = parsed[i];
+      out[i] = design_result(contmon::report(request, method_of(exact), watch.control()));
+    }
     return out;
   });
+}
+
+// The search for the sample size from 1 to K, then the report of the K found (the smallest reaching the
+// power, else the most powerful), as --find-k runs them.
+// [[Rcpp::export(.cm_find_k)]]
+SEXP cm_find_k(double K, double theta, double phi, std::string shape, Rcpp::NumericVector looks, double cohort,
+               double start, double min_events, double alternative, double power) {
+  return guarded([&]() -> SEXP {
+    double target = 0.0;
+    try {
+      target = contmon::parse_probability("POWER", number_text(power));
+    } catch (const contmon::Error &error) {
+      throw contmon::Error("power", std::string("--find-k: ") + error.what());
+    }
+    contmon::Schedule schedule;
+    std::vector<contmon::Shape> shapes;
+    contmon::ReportRequest request =
+        design_request(design_inputs(K, theta, phi, Rcpp::CharacterVector::create(shape), looks, cohort, start,
+                                     min_events, NAN, alternative, NAN, NAN),
+                       &schedule, &shapes);
+    InterruptWatch watch;
+    const contmon::SampleSizeSearch search =
+        contmon::find_sample_size(request.design, schedule, *request.alternative, target, watch.control());
+    contmon::Design &design = request.design;
+    design.K = search.smallest_k.value_or(search.best_k);
+    design.looks = contmon::schedule_for(design.K, schedule);
+    design.min_events = std::min(design.min_events, design.K);
+    const contmon::Report report = contmon::report(request, method_of(true), watch.control());
+
+    const std::size_t size = search.steps.size();
+    Rcpp::IntegerVector k(size);
+    Rcpp::NumericVector constant(size), phi_star(size), reached(size), mean_theta(size), mean_alternative(size);
+    for (std::size_t i = 0; i < size; ++i) {
+      const contmon::SampleSizeStep &step = search.steps[i];
+      k[i] = step.K;
+      constant[i] = step.constant;
+      phi_star[i] = step.phi_star;
+      reached[i] = step.power;
+      mean_theta[i] = step.mean_n_theta;
+      mean_alternative[i] = step.mean_n_alternative;
+    }
+    return Rcpp::List::create(
+        Rcpp::Named("rule") = design_result(report), Rcpp::Named("power_target") = target,
+        Rcpp::Named("smallest_k") = search.smallest_k ? Rcpp::wrap(*search.smallest_k) : R_NilValue,
+        Rcpp::Named("stable_k") = search.stable_k ? Rcpp::wrap(*search.stable_k) : R_NilValue,
+        Rcpp::Named("best_k") = search.best_k,
+        Rcpp::Named("search") = Rcpp::List::create(
+            Rcpp::Named("K") = k, Rcpp::Named("constant") = constant, Rcpp::Named("phi_star") = phi_star,
+            Rcpp::Named("power") = reached, Rcpp::Named("mean_n_theta") = mean_theta,
+            Rcpp::Named("mean_n_alternative") = mean_alternative),
+        Rcpp::Named("text") = contmon::search_text(search, target));
+  });
+}
+
+std::vector<contmon::Report> reports_of(const Rcpp::List &rules) {
+  std::vector<contmon::Report> reports;
+  for (R_xlen_t i = 0; i < rules.size(); ++i) reports.push_back(report_of(rules[i]));
+  return reports;
+}
+
+// The comparison's table, one row per rule.
+// [[Rcpp::export(.cm_comparison_rows)]]
+SEXP cm_comparison_rows(Rcpp::List rules) {
+  return guarded([&]() -> SEXP {
+    const std::vector<contmon::ComparisonRow> rows = contmon::comparison_rows(reports_of(rules));
+    const std::size_t size = rows.size();
+    Rcpp::CharacterVector shape(size);
+    Rcpp::NumericVector constant(size), phi_star(size), power(size), mean_theta(size), mean_alternative(size);
+    Rcpp::IntegerVector first_stop(size), count_at_K(size);
+    for (std::size_t i = 0; i < size; ++i) {
+      shape[i] = rows[i].shape;
+      constant[i] = rows[i].constant;
+      phi_star[i] = rows[i].phi_star;
+      power[i] = rows[i].power;
+      mean_theta[i] = rows[i].mean_n_theta;
+      mean_alternative[i] = rows[i].mean_n_alternative;
+      first_stop[i] = rows[i].first_stop > 0 ? rows[i].first_stop : NA_INTEGER;
+      count_at_K[i] = rows[i].count_at_K;
+    }
+    return Rcpp::List::create(Rcpp::Named("shape") = shape, Rcpp::Named("constant") = constant,
+                              Rcpp::Named("phi_star") = phi_star, Rcpp::Named("power") = power,
+                              Rcpp::Named("mean_n_theta") = mean_theta,
+                              Rcpp::Named("mean_n_alternative") = mean_alternative,
+                              Rcpp::Named("first_stop") = first_stop, Rcpp::Named("count_at_K") = count_at_K);
+  });
+}
+
+// The command line's text comparison (without its closing lines).
+// [[Rcpp::export(.cm_comparison_text)]]
+SEXP cm_comparison_text(Rcpp::List rules) {
+  return guarded([&]() -> SEXP { return Rcpp::wrap(contmon::comparison_text(reports_of(rules))); });
 }
 
 // [[Rcpp::export(.cm_oc)]]
 SEXP cm_oc(Rcpp::List object, Rcpp::NumericVector rates) {
   return guarded([&]() -> SEXP {
     const contmon::Report report = report_of(object);
-    const contmon::Method method = method_of(report.exact);
+    const contmon::Method method = method_of(report.exact, static_cast<int>(report.trials), report.seed);
     std::vector<double> asked;
     if (rates.size() > 0) asked = contmon::parse_rates(list_text(rates));
     std::vector<double> table = asked;
@@ -320,7 +573,17 @@ SEXP cm_oc(Rcpp::List object, Rcpp::NumericVector rates) {
     std::vector<contmon::OcRow> rows;
     for (std::size_t i = 0, next = 0; i < table.size(); ++i)
       rows.push_back(at_theta && table[i] == report.design.theta ? *at_theta : figures[next++]);
-    return oc_list(rows, report.exact);
+    if (report.accrual) {
+      // As the report adds them: the figures of trial conduct, exact, at every row.
+      const std::vector<contmon::OcRow> conducted =
+          contmon::conduct(report.calibration.rule, table, *report.accrual, watch.control());
+      for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i].mean_enrolled = conducted[i].mean_enrolled;
+        rows[i].mean_calendar_time = conducted[i].mean_calendar_time;
+        rows[i].mean_events_with_pending = conducted[i].mean_events_with_pending;
+      }
+    }
+    return oc_list(rows, report.exact, report.accrual.has_value());
   });
 }
 

@@ -26,6 +26,9 @@ for (i in seq_len(nrow(cases))) {
       expect_identical(as.list(rule$decision_table), lapply(as.list(json$decision_table), as.integer))
     }
     expect_identical(rule$phi_star, json$phi_star)
+    expect_identical(rule$phi_star_exact, json$phi_star_exact)
+    expect_identical(rule$trials, json$trials)
+    expect_identical(rule$seed, json$seed)
     expect_identical(rule$constant, json$constant)
     if (is.null(json$neighbour)) {
       expect_null(rule$neighbour)
