@@ -78,18 +78,6 @@ Json row_index(const Report &result, const std::optional<std::size_t> &row) {
   return row.has_value() && *row < result.oc.size() ? Json(*row) : Json(nullptr);
 }
 
-// The arguments that give the design back; with a fixed constant, --constant before the numbers and PHI left
-// out when it is not known.
-std::string arguments_of(const Report &result) {
-  const Design &d = result.design;
-  std::string text = design_arguments(d);
-  if (!result.calibration.fixed) return text;
-  const std::string numbers = std::to_string(d.K) + " " + shortest(d.theta) + " " + shortest(d.phi);
-  text.resize(text.size() - numbers.size());
-  text += "--constant " + shortest(result.calibration.constant) + " " + std::to_string(d.K) + " " + shortest(d.theta);
-  return result.has_phi ? text + " " + shortest(d.phi) : text;
-}
-
 Json document(const Report &result) {
   const Calibration &calibration = result.calibration;
   const bool searched = !result.evaluated;
@@ -103,7 +91,7 @@ Json document(const Report &result) {
   }
   doc["date"] = result.timestamp;
   doc["inputs"] = inputs(result);
-  doc["design"] = result.evaluated ? Json(nullptr) : Json(arguments_of(result));
+  doc["design"] = result.evaluated ? Json(nullptr) : Json(report_arguments(result));
   doc["evaluated"] = result.evaluated;
   if (result.evaluated) doc["rule_file"] = result.rule_file;
   doc["constant"] = searched ? number(calibration.constant) : Json(nullptr);
@@ -160,6 +148,16 @@ Json document(const Report &result) {
 std::string csv_number(double x) { return std::isfinite(x) ? shortest(x) : ""; }
 
 }  // namespace
+
+std::string report_arguments(const Report &result) {
+  const Design &d = result.design;
+  std::string text = design_arguments(d);
+  if (!result.calibration.fixed) return text;
+  const std::string numbers = std::to_string(d.K) + " " + shortest(d.theta) + " " + shortest(d.phi);
+  text.resize(text.size() - numbers.size());
+  text += "--constant " + shortest(result.calibration.constant) + " " + std::to_string(d.K) + " " + shortest(d.theta);
+  return result.has_phi ? text + " " + shortest(d.phi) : text;
+}
 
 std::string to_json(const Report &result, const SampleSizeSearch &search, double power) {
   Json doc = document(result);

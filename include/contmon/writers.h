@@ -42,6 +42,10 @@ std::string text_report_ending(const Report &report);
 /// The Markdown report.
 std::string to_markdown(const Report &report);
 
+/// The command line's arguments that give the report's design back (design_arguments), with --constant C for a
+/// fixed constant and without a PHI that was not given.
+std::string report_arguments(const Report &report);
+
 /// The JSON document, indented by 2, ending in a line feed.
 std::string to_json(const Report &report);
 

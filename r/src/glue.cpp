@@ -240,7 +240,7 @@ Rcpp::List report_list(const contmon::Report &report) {
       Rcpp::Named("constant") = report.evaluated ? NA_REAL : calibration.constant,
       Rcpp::Named("neighbour") = neighbour, Rcpp::Named("sentence") = contmon::decision_sentence(report),
       Rcpp::Named("design") = inputs, Rcpp::Named("method") = report.exact ? "exact" : "simulation",
-      Rcpp::Named("arguments") = report.evaluated ? R_NilValue : Rcpp::wrap(contmon::design_arguments(design)),
+      Rcpp::Named("arguments") = report.evaluated ? R_NilValue : Rcpp::wrap(contmon::report_arguments(report)),
       Rcpp::Named("never_stops") = calibration.never_stops, Rcpp::Named("evaluated") = report.evaluated,
       Rcpp::Named("rule_file") = report.evaluated ? Rcpp::wrap(report.rule_file) : R_NilValue,
       Rcpp::Named("oc") =
