@@ -100,8 +100,15 @@ Json run(const Json &input) {
   const bool K_read = fields.read("K", [&] { design.K = contmon::parse_sample_size(fields.text("K")); });
   const bool theta_read =
       fields.read("theta", [&] { design.theta = contmon::parse_probability("THETA", fields.text("theta")); });
-  fields.read("phi", [&] { design.phi = contmon::parse_probability("PHI", fields.text("phi")); });
+  // With a fixed constant PHI may be left out, as on the command line; the design then carries 0.5 for it.
+  const bool fixed = fields.given("constant");
+  request.has_phi = !fixed || fields.given("phi");
+  if (request.has_phi)
+    fields.read("phi", [&] { design.phi = contmon::parse_probability("PHI", fields.text("phi")); });
+  else
+    design.phi = 0.5;
   if (fields.given("shape")) fields.read("shape", [&] { design.shape = contmon::parse_shape(fields.text("shape")); });
+  if (fixed) fields.read("constant", [&] { request.constant = contmon::parse_number("--constant", fields.text("constant")); });
   if (fields.given("looks")) fields.read("looks", [&] { list = contmon::parse_looks(fields.text("looks")); });
   if (fields.given("looks") && fields.given("cohort"))
     fields.fail("cohort", "give the looks either as --looks LIST or as --cohort C, not both");
@@ -110,6 +117,20 @@ Json run(const Json &input) {
   fields.whole("start", "--start", &start);
   fields.whole("min-events", "--min-events", &design.min_events);
   if (fields.given("rates")) fields.read("rates", [&] { request.rates = contmon::parse_rates(fields.text("rates")); });
+  // Trial conduct takes both times or neither; the message stands beside the one left empty.
+  if (fields.given("accrual") != fields.given("window")) {
+    const bool accrual = fields.given("accrual");
+    fields.fail(accrual ? "window" : "accrual",
+                std::string(accrual ? "--accrual" : "--window") + " needs " + (accrual ? "--window TAU" : "--accrual A") +
+                    ": patients enter over A time units and each outcome is known TAU after entry");
+  } else if (fields.given("accrual")) {
+    contmon::Accrual accrual;
+    const bool period_read = fields.read(
+        "accrual", [&] { accrual.period = contmon::parse_duration("--accrual", fields.text("accrual")); });
+    const bool window_read =
+        fields.read("window", [&] { accrual.window = contmon::parse_duration("--window", fields.text("window")); });
+    if (period_read && window_read) request.accrual = accrual;
+  }
   if (fields.given("alternative")) {
     double P1 = 0.0;
     try {
@@ -140,7 +161,14 @@ Json run(const Json &input) {
 
   contmon::Method method;
   method.threads = 0;  // no threads in the page's worker
-  contmon::Report report = contmon::report(request, method);
+  contmon::Report report;
+  try {
+    report = contmon::report(request, method);
+  } catch (const Error &error) {
+    // A constant the shape cannot take is found only here.
+    fields.fail(error.field() == "constant" ? "constant" : "", error.what());
+    return Json{{"ok", false}, {"errors", fields.errors()}};
+  }
   report.program = kProgram;
   report.version = contmon::kVersion;
   const std::time_t now = std::time(nullptr);
@@ -149,7 +177,8 @@ Json run(const Json &input) {
 
   Json out;
   out["ok"] = true;
-  out["arguments"] = contmon::design_arguments(design);
+  // The JSON document's arguments give back a fixed constant too, and leave out a PHI not given.
+  out["arguments"] = Json::parse(contmon::to_json(report))["design"];
   out["sentence"] = contmon::decision_sentence(report);
   out["phi_star"] = contmon::general(report.calibration.phi_star);
   out["phi_star_value"] = report.calibration.phi_star;
@@ -157,8 +186,16 @@ Json run(const Json &input) {
   for (const contmon::DecisionRow &row : contmon::decision_table(report.calibration.rule))
     rows.push_back({row.from, row.to, row.count});
   out["decision"] = rows;
-  // The table of characteristics as the report page shows it (its pictures are not drawn yet).
+  // The tables of characteristics and of trial conduct, and the decision table with its observed rates, as
+  // the report page shows them (its pictures are not drawn yet).
   out["html"] = contmon::to_html(report);
+  // The probabilities of stopping at each look and by then, at THETA, as --by-look --format csv writes them.
+  if (report.theta_row) {
+    contmon::Report at_theta = report;
+    at_theta.by_look = true;
+    at_theta.oc = {report.oc[*report.theta_row]};
+    out["looks_csv"] = contmon::to_csv(at_theta);
+  }
   last_report = std::move(report);
   last_ok = true;
   return out;

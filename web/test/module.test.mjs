@@ -24,20 +24,43 @@ for (const design of DESIGNS) {
     assert.equal(table.sentence, json.sentence);
     assert.equal(table.phi_star_value, json.phi_star);
     assert.deepEqual(table.decision, json.decision_table.map((row) => [row.from, row.to, row.b]));
+    assert.equal(table.arguments, json.design);
+    // The looks at THETA: the boundary's looks and counts, the row's probabilities and their running sum.
+    // Without a row at THETA (rates that leave it out) there is none.
+    if (json.theta_row === null) return assert.equal(table.looks_csv, undefined);
+    const atTheta = json.oc[json.theta_row];
+    const looks = table.looks_csv.trim().split('\n').slice(1).map((line) => line.split(',').map(Number));
+    assert.deepEqual(looks.map(([rate, n, b]) => [rate, n, b]), json.boundary.map(({ n, b }) => [atTheta.rate, n, b]));
+    let by = 0;
+    looks.forEach(([, , , at, byThen], i) => {
+      by += atTheta.p_stop_at_look[i];
+      assert.equal(at, atTheta.p_stop_at_look[i]);
+      assert.ok(Math.abs(byThen - by) < 1e-12, `look ${i}: ${byThen} against ${by}`);
+    });
+    assert.ok(Math.abs(by - atTheta.p_stop) < 1e-12);
   });
 }
 
 test('each invalid field gives the program\'s message, and only that field', () => {
-  for (const { field, value } of INVALID) {
-    const result = run({ ...DESIGNS[0], [field]: value });
+  for (const { field, value, with: others = {}, at = field } of INVALID) {
+    const design = { ...DESIGNS[0], ...others };
+    const result = run({ ...design, [field]: value });
     assert.equal(result.ok, false, `${field} = ${value}`);
-    assert.deepEqual(result.errors, [{ field, message: programMessage(DESIGNS[0], field, value) }], `${field} = ${value}`);
+    assert.deepEqual(result.errors, [{ field: at, message: programMessage(design, field, value) }], `${field} = ${value}`);
   }
 });
 
 test('every invalid field is reported at once, in the form\'s order', () => {
   const result = run({ K: '0', theta: 'abc', phi: '0.1', 'min-events': 'x' });
   assert.deepEqual(result.errors.map((error) => error.field), ['K', 'theta', 'min-events']);
+});
+
+test('PHI may be left empty only with a fixed constant', () => {
+  const withoutPhi = { K: '40', theta: '0.2', phi: '' };
+  assert.deepEqual(run(withoutPhi).errors, [{ field: 'phi', message: programMessage({ K: '40', theta: '0.2', phi: '0.1' }, 'phi', '') }]);
+  const fixed = run({ ...withoutPhi, constant: '0.05' });
+  assert.equal(fixed.ok, true, JSON.stringify(fixed.errors));
+  assert.equal(fixed.arguments, '--constant 0.05 40 0.2');
 });
 
 test('a failed design leaves nothing to finish', () => {
