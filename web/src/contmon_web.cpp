@@ -7,6 +7,7 @@
 // The table comes first so that it shows while the curve is computed.
 #include <cstdio>
 #include <ctime>
+#include <algorithm>
 #include <exception>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -89,6 +90,7 @@ class Fields {
 
 // The design of the last contmon_web_run, for contmon_web_finish.
 contmon::Report last_report;
+std::vector<contmon::Report> last_reports;  // with other shapes compared: the form's first, then the others
 bool last_ok = false;
 
 Json run(const Json &input) {
@@ -109,6 +111,20 @@ Json run(const Json &input) {
     design.phi = 0.5;
   if (fields.given("shape")) fields.read("shape", [&] { design.shape = contmon::parse_shape(fields.text("shape")); });
   if (fixed) fields.read("constant", [&] { request.constant = contmon::parse_number("--constant", fields.text("constant")); });
+  // Other shapes to compare with the form's, separated by spaces, as further --shape options.
+  std::vector<contmon::Shape> compared;
+  if (fields.given("compare")) {
+    if (fixed) {
+      fields.fail("compare", "several --shape are compared at their calibrated constants; --constant takes one shape");
+    } else {
+      const std::string text = fields.text("compare");
+      for (std::size_t end = 0, start; (start = text.find_first_not_of(" \t", end)) != std::string::npos;) {
+        end = std::min(text.find_first_of(" \t", start), text.size());
+        if (!fields.read("compare", [&] { compared.push_back(contmon::parse_shape(text.substr(start, end - start))); }))
+          break;
+      }
+    }
+  }
   if (fields.given("looks")) fields.read("looks", [&] { list = contmon::parse_looks(fields.text("looks")); });
   if (fields.given("looks") && fields.given("cohort"))
     fields.fail("cohort", "give the looks either as --looks LIST or as --cohort C, not both");
@@ -148,6 +164,11 @@ Json run(const Json &input) {
     try {
       design.looks = contmon::schedule_looks(design.K, list, cohort, start);
       contmon::check_design(design);
+      for (const contmon::Shape &shape : compared) {
+        contmon::Design other = design;
+        other.shape = shape;
+        if (!fields.read("compare", [&] { contmon::check_design(other); })) break;
+      }
     } catch (const Error &error) {
       // The schedule's messages belong to the field that gave the looks.
       std::string field = error.field() == "min_events" ? "min-events" : error.field();
@@ -162,8 +183,14 @@ Json run(const Json &input) {
   contmon::Method method;
   method.threads = 0;  // no threads in the page's worker
   contmon::Report report;
+  std::vector<contmon::Report> others;
   try {
     report = contmon::report(request, method);
+    for (const contmon::Shape &shape : compared) {
+      contmon::ReportRequest other = request;
+      other.design.shape = shape;
+      others.push_back(contmon::report(other, method));
+    }
   } catch (const Error &error) {
     // A constant the shape cannot take is found only here.
     fields.fail(error.field() == "constant" ? "constant" : "", error.what());
@@ -174,11 +201,28 @@ Json run(const Json &input) {
   const std::time_t now = std::time(nullptr);
   report.date = local_date(now);
   report.timestamp = utc_timestamp(now);
+  last_reports.clear();
+  if (!others.empty()) {
+    last_reports.push_back(report);
+    for (contmon::Report &other : others) {
+      other.program = report.program, other.version = report.version;
+      other.date = report.date, other.timestamp = report.timestamp;
+      last_reports.push_back(std::move(other));
+    }
+  }
 
   Json out;
   out["ok"] = true;
   // The JSON document's arguments give back a fixed constant too, and leave out a PHI not given.
   out["arguments"] = Json::parse(contmon::to_json(report))["design"];
+  if (!last_reports.empty()) {
+    // A comparison: every shape as --shape, then the first design's other arguments.
+    std::string shapes, rest = out["arguments"].get<std::string>();
+    const std::string own = "--shape " + contmon::shape_argument(report.design.shape) + " ";
+    if (rest.rfind(own, 0) == 0) rest.erase(0, own.size());
+    for (const contmon::Report &one : last_reports) shapes += "--shape " + contmon::shape_argument(one.design.shape) + " ";
+    out["arguments"] = shapes + rest;
+  }
   out["sentence"] = contmon::decision_sentence(report);
   out["phi_star"] = contmon::general(report.calibration.phi_star);
   out["phi_star_value"] = report.calibration.phi_star;
@@ -189,6 +233,8 @@ Json run(const Json &input) {
   // The tables of characteristics and of trial conduct, and the decision table with its observed rates, as
   // the report page shows them (its pictures are not drawn yet).
   out["html"] = contmon::to_html(report);
+  // With other shapes, the report page of the comparison, for its table.
+  if (!last_reports.empty()) out["comparison_html"] = contmon::to_html(last_reports);
   // The probabilities of stopping at each look and by then, at THETA, as --by-look --format csv writes them.
   if (report.theta_row) {
     contmon::Report at_theta = report;
@@ -209,9 +255,21 @@ Json finish() {
   out["ok"] = true;
   out["svg"] = contmon::to_svg(report);
   out["html"] = contmon::to_html(report);
+  // With other shapes, the report page of the comparison, for its table.
+  if (!last_reports.empty()) out["comparison_html"] = contmon::to_html(last_reports);
   out["json"] = contmon::to_json(report);
   out["csv"] = contmon::to_csv(report);
   out["boundary"] = contmon::boundary_file_text(report, kProgram);
+  // A comparison's files are the comparison's, as several --shape write them; the boundary file is the first's.
+  if (!last_reports.empty()) {
+    last_reports.front().curve = report.curve;
+    for (contmon::Report &other : last_reports)
+      if (other.curve.empty()) other.curve = contmon::characteristics(other.calibration.rule, contmon::curve_rates());
+    out["svg"] = contmon::to_svg(last_reports);
+    out["html"] = contmon::to_html(last_reports);
+    out["json"] = contmon::to_format(contmon::OutputFormat::kJson, last_reports);
+    out["csv"] = contmon::to_format(contmon::OutputFormat::kCsv, last_reports);
+  }
   return out;
 }
 

@@ -3,10 +3,10 @@
 // them. The worker computes with the library; this script only places its texts.
 (() => {
   // The form's fields by the command line's option names, which the fragment uses too.
-  const FIELDS = ['K', 'theta', 'phi', 'shape', 'constant', 'cohort', 'looks', 'start', 'min-events', 'rates',
+  const FIELDS = ['K', 'theta', 'phi', 'shape', 'constant', 'compare', 'cohort', 'looks', 'start', 'min-events', 'rates',
     'alternative', 'accrual', 'window'];
   // The fields typed as they are, by option name and element id.
-  const TEXT_FIELDS = ['K', 'theta', 'phi', 'constant', 'start', 'min-events', 'rates', 'alternative', 'accrual',
+  const TEXT_FIELDS = ['K', 'theta', 'phi', 'constant', 'compare', 'start', 'min-events', 'rates', 'alternative', 'accrual',
     'window'];
   // The four parameters of the Chen-Chaloner shape, each in a field of its own: cc:A,B,P1,NU.
   const CC_FIELDS = ['cc-a', 'cc-b', 'cc-p1', 'cc-nu'];
@@ -198,6 +198,15 @@
       $('conduct-box').replaceChildren(conduct);
     } else {
       $('conduct-box').replaceChildren();
+    }
+    // With other shapes, the comparison page's table.
+    const comparison = result.comparison_html &&
+      new DOMParser().parseFromString(result.comparison_html, 'text/html').querySelector('table.oc');
+    $('comparison-section').hidden = !comparison;
+    $('comparison-box').replaceChildren(...(comparison ? [document.importNode(comparison, true)] : []));
+    if (comparison) {
+      $('comparison-box').firstChild.id = 'comparison-table';
+      $('comparison-box').firstChild.setAttribute('aria-labelledby', 'comparison-title');
     }
     // The looks at THETA: n, b, and the probabilities as --by-look writes them, to four decimals.
     const looks = (result.looks_csv ?? '').split('\n').slice(1).filter((line) => line !== '').map((line) => line.split(','));

@@ -15,7 +15,7 @@ import puppeteer from 'puppeteer-core';
 import { DESIGNS, INVALID, programMessage, programOutputs, withoutDate } from './cases.mjs';
 
 const pageUrl = pathToFileURL(process.env.CONTMON_PAGE).href;
-const TEXT_FIELDS = ['K', 'theta', 'phi', 'constant', 'start', 'min-events', 'rates', 'alternative', 'accrual', 'window'];
+const TEXT_FIELDS = ['K', 'theta', 'phi', 'constant', 'compare', 'start', 'min-events', 'rates', 'alternative', 'accrual', 'window'];
 const CC_FIELDS = ['cc-a', 'cc-b', 'cc-p1', 'cc-nu'];
 let browser;
 
@@ -88,6 +88,7 @@ const shown = (page) =>
       conduct: document.getElementById('conduct-section').hidden ? null : rows('#conduct-table'),
       looks: document.getElementById('looks-section').hidden ? null : rows('#looks-table'),
       arguments: document.getElementById('arguments').textContent,
+      comparison: document.getElementById('comparison-section').hidden ? null : rows('#comparison-table'),
       phiStar: document.getElementById('phi-star').textContent,
       phiStarValue: Number(document.getElementById('phi-star').dataset.value),
       oc: rows('#oc-table'),
@@ -97,8 +98,21 @@ const shown = (page) =>
     };
   });
 
+const near = (shownText, value, places, what) =>
+  assert.ok(Math.abs(Number(shownText) - value) <= 0.5 * 10 ** -places + 1e-9, `${what}: ${shownText} against ${value}`);
+
 function assertShowsProgramResult(result, design) {
-  const json = JSON.parse(programOutputs(design).json);
+  const document = JSON.parse(programOutputs(design).json);
+  const json = document.designs ? document.designs[0] : document;
+  // Shapes compared: a row per shape, the form's first, with its constant and PHI*.
+  assert.equal(result.comparison === null, !document.designs);
+  result.comparison?.forEach((cells, i) => {
+    const one = document.designs[i];
+    assert.equal(cells[0], one.design.match(/--shape (\S+)/)?.[1] ?? 'pocock');
+    assert.equal(Number(cells[1]), one.constant);
+    near(cells[2], one.phi_star, 5, `PHI* of ${cells[0]}`);
+  });
+  if (result.comparison) assert.equal(result.comparison.length, document.designs.length);
   assert.deepEqual(result.decision, json.decision_table.map((row) => [row.from, row.to, row.b]), JSON.stringify(design));
   assert.equal(result.phiStarValue, json.phi_star);
   assert.ok(Math.abs(Number(result.phiStar) - json.phi_star) <= 5e-6 * json.phi_star, result.phiStar);
@@ -110,9 +124,7 @@ function assertShowsProgramResult(result, design) {
     assert.ok(Math.abs(cells[1] - row.p_stop) <= 0.5e-4 + 1e-12, `P(stop) ${result.oc[i][1]} against ${row.p_stop}`);
     assert.ok(Math.abs(cells[3] - row.mean_n) <= 0.5e-2 + 1e-9, `E[N] ${result.oc[i][3]} against ${row.mean_n}`);
   });
-  assert.equal(result.arguments, `contmon-exact ${json.design}`);
-  const near = (shownText, value, places, what) =>
-    assert.ok(Math.abs(Number(shownText) - value) <= 0.5 * 10 ** -places + 1e-9, `${what}: ${shownText} against ${value}`);
+  if (!document.designs) assert.equal(result.arguments, `contmon-exact ${json.design}`);
   // Each row's observed rate with its interval at its first and last look: "0.50 (0.19–0.81) to 0.40 (...)".
   const boundary = new Map(json.boundary.map((entry) => [entry.n, entry]));
   json.decision_table.forEach((row, i) => {
@@ -198,7 +210,7 @@ test('each invalid field shows the program\'s message beside it and computes not
 });
 
 test('each download holds what the program writes', async () => {
-  for (const design of [DESIGNS[1], DESIGNS[4], DESIGNS[7]]) {
+  for (const design of [DESIGNS[1], DESIGNS[4], DESIGNS[7], DESIGNS[10]]) {
     const folder = mkdtempSync(join(tmpdir(), 'contmon-downloads-'));
     try {
       const page = await open(fragmentOf(design));

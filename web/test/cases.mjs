@@ -20,6 +20,7 @@ export const DESIGNS = [
   { K: '30', theta: '0.15', phi: '0.1', shape: 'cc:0.5,2,0.35,0.6', constant: '0.9', start: '6' },
   { K: '45', theta: '0.25', phi: '0.1', shape: 'wt:0.4', looks: '9:45:9', accrual: '2.5', window: '0.25',
     rates: '0.1:0.5:0.1' },
+  { K: '36', theta: '0.2', phi: '0.1', compare: 'obf  cc:1,1,0.4,0.5 pocock', cohort: '4', alternative: '0.45' },
 ];
 // Not here: Pocock K = 255 THETA 0.2 PHI 0.1, whose count of distinct candidate rules (in the report page) is
 // 24698 in the page and 24699 from the program on a processor with FMA, where glibc's exp and log differ from
@@ -48,13 +49,21 @@ export const INVALID = [
   { field: 'window', value: 'x', with: { accrual: '365' } },
   { field: 'accrual', value: '365', at: 'window' },
   { field: 'window', value: '28', at: 'accrual' },
+  { field: 'compare', value: 'obf wt:0.9' },
+  { field: 'compare', value: 'obf cc:1,1,0.15,0.5' },
+  { field: 'compare', value: 'obf', with: { constant: '0.05' } },
 ];
 
 // The command line of a design: the options, then K THETA PHI (PHI left out when it is not given).
 export function argumentsOf(design) {
   const args = [];
+  // Shapes compared are further --shape options after the form's shape (Pocock when none is chosen).
+  if (design.compare !== undefined)
+    for (const shape of [design.shape ?? 'pocock', ...design.compare.split(' ').filter((word) => word)])
+      args.push('--shape', shape);
   for (const [name, value] of Object.entries(design))
-    if (!['K', 'theta', 'phi'].includes(name)) args.push(`--${name}`, value);
+    if (!['K', 'theta', 'phi', 'compare'].includes(name) && !(name === 'shape' && design.compare !== undefined))
+      args.push(`--${name}`, value);
   return [...args, design.K, design.theta, ...(design.phi === undefined ? [] : [design.phi])];
 }
 
@@ -99,7 +108,7 @@ export function programMessage(design, field, value) {
 
 // The outputs without the moment they were written: the JSON's "date", the report page's date line.
 export function withoutDate(kind, text) {
-  if (kind === 'json') return text.replace(/^ {2}"date": "[^"]*",\n/m, '');
+  if (kind === 'json') return text.replace(/^ *"date": "[^"]*",\n/gm, '');
   if (kind === 'html') return text.replace(/<p class="meta">[^<]*? \u00b7 /, '<p class="meta">DATE \u00b7 ');
   return text;
 }

@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
 import { test } from 'node:test';
 
-import { DESIGNS, INVALID, programMessage, programOutputs, withoutDate } from './cases.mjs';
+import { DESIGNS, INVALID, programMessage, programOutputs, runProgram, withoutDate } from './cases.mjs';
 
 const createContmon = createRequire(import.meta.url)(process.env.CONTMON_MODULE);
 const contmon = await createContmon();
@@ -20,11 +20,20 @@ for (const design of DESIGNS) {
     const expected = programOutputs(design);
     for (const kind of ['json', 'csv', 'boundary', 'html'])
       assert.equal(withoutDate(kind, files[kind]), withoutDate(kind, expected[kind]), kind);
-    const json = JSON.parse(expected.json);
+    // A comparison's document holds one per shape; the page's tables are the first shape's.
+    const document = JSON.parse(expected.json);
+    const json = document.designs ? document.designs[0] : document;
+    assert.equal(document.designs?.length, design.compare && 1 + design.compare.split(' ').filter((word) => word).length);
     assert.equal(table.sentence, json.sentence);
     assert.equal(table.phi_star_value, json.phi_star);
     assert.deepEqual(table.decision, json.decision_table.map((row) => [row.from, row.to, row.b]));
-    assert.equal(table.arguments, json.design);
+    // The command line shown gives the design back (the table's rates aside): the program run with it finds the
+    // same rules, constants and PHI*, shape by shape.
+    if (!design.compare) assert.equal(table.arguments, json.design);
+    const again = JSON.parse(runProgram(['--no-output', '--format', 'json', ...table.arguments.split(' ')]).stdout);
+    const rules = (doc) => (doc.designs ?? [doc]).map(({ design: args, constant, phi_star: phiStar, boundary }) =>
+      ({ args, constant, phiStar, boundary }));
+    assert.deepEqual(rules(again), rules(document), table.arguments);
     // The looks at THETA: the boundary's looks and counts, the row's probabilities and their running sum.
     // Without a row at THETA (rates that leave it out) there is none.
     if (json.theta_row === null) return assert.equal(table.looks_csv, undefined);
