@@ -5,11 +5,12 @@
 // contmon_web_finish then adds the curve of the pictures and returns every
 // output file, written by the library's writers as contmon-exact writes them.
 // The table comes first so that it shows while the curve is computed.
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <algorithm>
 #include <exception>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,8 @@ class Fields {
 
 // The design of the last contmon_web_run, for contmon_web_finish.
 contmon::Report last_report;
+std::optional<contmon::SampleSizeSearch> last_search;  // with a search for K: the search
+double last_power = 0.0;
 std::vector<contmon::Report> last_reports;  // with other shapes compared: the form's first, then the others
 bool last_ok = false;
 
@@ -160,6 +163,22 @@ Json run(const Json &input) {
                                      contmon::shortest(design.theta) +
                                      ": P1 is an unacceptable event probability, higher than THETA");
   }
+  // The search for K: every K' up to K designed, the smallest whose power at P1 reaches POWER reported.
+  std::optional<double> power;
+  if (fields.given("find-k")) {
+    if (fixed)
+      fields.fail("find-k", "--find-k calibrates every K; it does not take --constant");
+    else if (!compared.empty())
+      fields.fail("find-k", "several --shape are compared at their calibrated constants; --find-k takes one shape");
+    else if (!fields.given("alternative"))
+      fields.fail("find-k", "--find-k POWER needs --alternative P1: the power is the probability of stopping at P1");
+    else
+      try {
+        power = contmon::parse_probability("POWER", fields.text("find-k"));
+      } catch (const Error &error) {
+        fields.fail("find-k", std::string("--find-k: ") + error.what());
+      }
+  }
   if (fields.errors().empty() && K_read) {
     try {
       design.looks = contmon::schedule_looks(design.K, list, cohort, start);
@@ -184,7 +203,15 @@ Json run(const Json &input) {
   method.threads = 0;  // no threads in the page's worker
   contmon::Report report;
   std::vector<contmon::Report> others;
+  last_search.reset();
   try {
+    if (power) {
+      const contmon::Schedule schedule{list, cohort, start};
+      last_search = contmon::find_sample_size(design, schedule, *request.alternative, *power);
+      design.K = last_search->smallest_k.value_or(last_search->best_k);
+      design.looks = contmon::schedule_for(design.K, schedule);
+      design.min_events = std::min(design.min_events, design.K);
+    }
     report = contmon::report(request, method);
     for (const contmon::Shape &shape : compared) {
       contmon::ReportRequest other = request;
@@ -193,7 +220,7 @@ Json run(const Json &input) {
     }
   } catch (const Error &error) {
     // A constant the shape cannot take is found only here.
-    fields.fail(error.field() == "constant" ? "constant" : "", error.what());
+    fields.fail(error.field() == "constant" ? "constant" : error.field() == "power" ? "find-k" : "", error.what());
     return Json{{"ok", false}, {"errors", fields.errors()}};
   }
   report.program = kProgram;
@@ -233,6 +260,10 @@ Json run(const Json &input) {
   // The tables of characteristics and of trial conduct, and the decision table with its observed rates, as
   // the report page shows them (its pictures are not drawn yet).
   out["html"] = contmon::to_html(report);
+  if (last_search) {
+    out["search"] = contmon::search_text(*last_search, *power);
+    last_power = *power;
+  }
   // With other shapes, the report page of the comparison, for its table.
   if (!last_reports.empty()) out["comparison_html"] = contmon::to_html(last_reports);
   // The probabilities of stopping at each look and by then, at THETA, as --by-look --format csv writes them.
@@ -255,9 +286,7 @@ Json finish() {
   out["ok"] = true;
   out["svg"] = contmon::to_svg(report);
   out["html"] = contmon::to_html(report);
-  // With other shapes, the report page of the comparison, for its table.
-  if (!last_reports.empty()) out["comparison_html"] = contmon::to_html(last_reports);
-  out["json"] = contmon::to_json(report);
+  out["json"] = last_search ? contmon::to_json(report, *last_search, last_power) : contmon::to_json(report);
   out["csv"] = contmon::to_csv(report);
   out["boundary"] = contmon::boundary_file_text(report, kProgram);
   // A comparison's files are the comparison's, as several --shape write them; the boundary file is the first's.

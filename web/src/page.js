@@ -4,10 +4,10 @@
 (() => {
   // The form's fields by the command line's option names, which the fragment uses too.
   const FIELDS = ['K', 'theta', 'phi', 'shape', 'constant', 'compare', 'cohort', 'looks', 'start', 'min-events', 'rates',
-    'alternative', 'accrual', 'window'];
+    'alternative', 'find-k', 'accrual', 'window'];
   // The fields typed as they are, by option name and element id.
-  const TEXT_FIELDS = ['K', 'theta', 'phi', 'constant', 'compare', 'start', 'min-events', 'rates', 'alternative', 'accrual',
-    'window'];
+  const TEXT_FIELDS = ['K', 'theta', 'phi', 'constant', 'compare', 'start', 'min-events', 'rates', 'alternative', 'find-k',
+    'accrual', 'window'];
   // The four parameters of the Chen-Chaloner shape, each in a field of its own: cc:A,B,P1,NU.
   const CC_FIELDS = ['cc-a', 'cc-b', 'cc-p1', 'cc-nu'];
   const SHAPE_PARAMETER = {
@@ -199,6 +199,8 @@
     } else {
       $('conduct-box').replaceChildren();
     }
+    $('search-section').hidden = !result.search;
+    $('search').textContent = result.search ?? '';
     // With other shapes, the comparison page's table.
     const comparison = result.comparison_html &&
       new DOMParser().parseFromString(result.comparison_html, 'text/html').querySelector('table.oc');

@@ -15,7 +15,7 @@ import puppeteer from 'puppeteer-core';
 import { DESIGNS, INVALID, programMessage, programOutputs, withoutDate } from './cases.mjs';
 
 const pageUrl = pathToFileURL(process.env.CONTMON_PAGE).href;
-const TEXT_FIELDS = ['K', 'theta', 'phi', 'constant', 'compare', 'start', 'min-events', 'rates', 'alternative', 'accrual', 'window'];
+const TEXT_FIELDS = ['K', 'theta', 'phi', 'constant', 'compare', 'start', 'min-events', 'rates', 'alternative', 'find-k', 'accrual', 'window'];
 const CC_FIELDS = ['cc-a', 'cc-b', 'cc-p1', 'cc-nu'];
 let browser;
 
@@ -88,6 +88,7 @@ const shown = (page) =>
       conduct: document.getElementById('conduct-section').hidden ? null : rows('#conduct-table'),
       looks: document.getElementById('looks-section').hidden ? null : rows('#looks-table'),
       arguments: document.getElementById('arguments').textContent,
+      search: document.getElementById('search-section').hidden ? null : document.getElementById('search').textContent,
       comparison: document.getElementById('comparison-section').hidden ? null : rows('#comparison-table'),
       phiStar: document.getElementById('phi-star').textContent,
       phiStarValue: Number(document.getElementById('phi-star').dataset.value),
@@ -125,6 +126,9 @@ function assertShowsProgramResult(result, design) {
     assert.ok(Math.abs(cells[3] - row.mean_n) <= 0.5e-2 + 1e-9, `E[N] ${result.oc[i][3]} against ${row.mean_n}`);
   });
   if (!document.designs) assert.equal(result.arguments, `contmon-exact ${json.design}`);
+  // A search for K lists every K' searched; the results are those of the K found.
+  assert.equal(result.search === null, json.search === undefined);
+  if (result.search) assert.equal(result.search.trim().split('\n').filter((line) => /^\d+ /.test(line)).length, json.search.length);
   // Each row's observed rate with its interval at its first and last look: "0.50 (0.19–0.81) to 0.40 (...)".
   const boundary = new Map(json.boundary.map((entry) => [entry.n, entry]));
   json.decision_table.forEach((row, i) => {

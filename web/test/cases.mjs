@@ -21,6 +21,8 @@ export const DESIGNS = [
   { K: '45', theta: '0.25', phi: '0.1', shape: 'wt:0.4', looks: '9:45:9', accrual: '2.5', window: '0.25',
     rates: '0.1:0.5:0.1' },
   { K: '36', theta: '0.2', phi: '0.1', compare: 'obf  cc:1,1,0.4,0.5 pocock', cohort: '4', alternative: '0.45' },
+  { K: '50', theta: '0.2', phi: '0.1', shape: 'obf', cohort: '2', start: '6', alternative: '0.4', 'find-k': '0.8' },
+  { K: '20', theta: '0.1', phi: '0.05', alternative: '0.3', 'find-k': '0.99' },
 ];
 // Not here: Pocock K = 255 THETA 0.2 PHI 0.1, whose count of distinct candidate rules (in the report page) is
 // 24698 in the page and 24699 from the program on a processor with FMA, where glibc's exp and log differ from
@@ -52,6 +54,10 @@ export const INVALID = [
   { field: 'compare', value: 'obf wt:0.9' },
   { field: 'compare', value: 'obf cc:1,1,0.15,0.5' },
   { field: 'compare', value: 'obf', with: { constant: '0.05' } },
+  { field: 'find-k', value: '0.8' },
+  { field: 'find-k', value: '1.5', with: { alternative: '0.4' } },
+  { field: 'find-k', value: '0.8', with: { alternative: '0.4', constant: '0.05' } },
+  { field: 'find-k', value: '0.8', with: { alternative: '0.4', compare: 'obf' } },
 ];
 
 // The command line of a design: the options, then K THETA PHI (PHI left out when it is not given).

@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
 import { test } from 'node:test';
 
-import { DESIGNS, INVALID, programMessage, programOutputs, runProgram, withoutDate } from './cases.mjs';
+import { DESIGNS, INVALID, argumentsOf, programMessage, programOutputs, runProgram, withoutDate } from './cases.mjs';
 
 const createContmon = createRequire(import.meta.url)(process.env.CONTMON_MODULE);
 const contmon = await createContmon();
@@ -30,6 +30,14 @@ for (const design of DESIGNS) {
     // The command line shown gives the design back (the table's rates aside): the program run with it finds the
     // same rules, constants and PHI*, shape by shape.
     if (!design.compare) assert.equal(table.arguments, json.design);
+    // A search for K: its lines as the program prints them, and the design of the K it found.
+    if (design['find-k']) {
+      const text = runProgram(['--no-output', ...argumentsOf(design)]).stdout;
+      assert.ok(text.includes(table.search), table.search);
+      assert.equal(json.design.split(' ').at(-3), String(json.smallest_k ?? json.best_k));
+    } else {
+      assert.equal(table.search, undefined);
+    }
     const again = JSON.parse(runProgram(['--no-output', '--format', 'json', ...table.arguments.split(' ')]).stdout);
     const rules = (doc) => (doc.designs ?? [doc]).map(({ design: args, constant, phi_star: phiStar, boundary }) =>
       ({ args, constant, phiStar, boundary }));
