@@ -253,6 +253,16 @@ Json run(const Json &input) {
   out["sentence"] = contmon::decision_sentence(report);
   out["phi_star"] = contmon::general(report.calibration.phi_star);
   out["phi_star_value"] = report.calibration.phi_star;
+  // A fixed constant's rule may stop more often at THETA than PHI allows: the program's warning, then.
+  const contmon::Calibration &c = report.calibration;
+  if (c.fixed && report.has_phi && c.phi_star_exact > design.phi) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "warning: the rule of the constant given stops with probability %g at THETA = %g (computed "
+                  "exactly), above PHI = %g",
+                  c.phi_star_exact, design.theta, design.phi);
+    out["warning"] = text;
+  }
   Json rows = Json::array();
   for (const contmon::DecisionRow &row : contmon::decision_table(report.calibration.rule))
     rows.push_back({row.from, row.to, row.count});

@@ -181,6 +181,7 @@
     $('copied').textContent = '';
     $('phi-star').textContent = result.phi_star;
     $('phi-star').dataset.value = String(result.phi_star_value);
+    $('warning').textContent = result.warning ?? '';
     $('arguments').textContent = `contmon-exact ${result.arguments}`;
 
     // The tables of characteristics and of trial conduct, and the observed rates, are the report page's own.

@@ -12,7 +12,7 @@ import { pathToFileURL } from 'node:url';
 
 import puppeteer from 'puppeteer-core';
 
-import { DESIGNS, INVALID, programMessage, programOutputs, withoutDate } from './cases.mjs';
+import { DESIGNS, INVALID, argumentsOf, programMessage, programOutputs, runProgram, withoutDate } from './cases.mjs';
 
 const pageUrl = pathToFileURL(process.env.CONTMON_PAGE).href;
 const TEXT_FIELDS = ['K', 'theta', 'phi', 'constant', 'compare', 'start', 'min-events', 'rates', 'alternative', 'find-k', 'accrual', 'window'];
@@ -88,6 +88,7 @@ const shown = (page) =>
       conduct: document.getElementById('conduct-section').hidden ? null : rows('#conduct-table'),
       looks: document.getElementById('looks-section').hidden ? null : rows('#looks-table'),
       arguments: document.getElementById('arguments').textContent,
+      warning: document.getElementById('warning').textContent,
       search: document.getElementById('search-section').hidden ? null : document.getElementById('search').textContent,
       comparison: document.getElementById('comparison-section').hidden ? null : rows('#comparison-table'),
       phiStar: document.getElementById('phi-star').textContent,
@@ -126,6 +127,9 @@ function assertShowsProgramResult(result, design) {
     assert.ok(Math.abs(cells[3] - row.mean_n) <= 0.5e-2 + 1e-9, `E[N] ${result.oc[i][3]} against ${row.mean_n}`);
   });
   if (!document.designs) assert.equal(result.arguments, `contmon-exact ${json.design}`);
+  // A fixed constant's rule above PHI: the program's warning.
+  const warning = runProgram(argumentsOf(design)).stderr.match(/^contmon-exact: (warning: .*)$/m)?.[1] ?? '';
+  assert.equal(result.warning, warning);
   // A search for K lists every K' searched; the results are those of the K found.
   assert.equal(result.search === null, json.search === undefined);
   if (result.search) assert.equal(result.search.trim().split('\n').filter((line) => /^\d+ /.test(line)).length, json.search.length);

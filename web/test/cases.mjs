@@ -7,7 +7,8 @@ import { join } from 'node:path';
 
 // Each design by the page's fields, which are the command line's option names. Together they cover every
 // shape, a cohort schedule, a list of looks, a run-in start, a minimum of events, rates and an alternative,
-// a fixed constant with and without PHI, and trial conduct. Neighbours differ in K (the Back test needs it).
+// a fixed constant with and without PHI (and above it), trial conduct, shapes compared and searches for K.
+// Neighbours differ in K (the Back test needs it).
 export const DESIGNS = [
   { K: '40', theta: '0.2', phi: '0.1' },
   { K: '40', theta: '0.2', phi: '0.1', shape: 'wt:0.25', cohort: '3' },
@@ -23,6 +24,7 @@ export const DESIGNS = [
   { K: '36', theta: '0.2', phi: '0.1', compare: 'obf  cc:1,1,0.4,0.5 pocock', cohort: '4', alternative: '0.45' },
   { K: '50', theta: '0.2', phi: '0.1', shape: 'obf', cohort: '2', start: '6', alternative: '0.4', 'find-k': '0.8' },
   { K: '20', theta: '0.1', phi: '0.05', alternative: '0.3', 'find-k': '0.99' },
+  { K: '24', theta: '0.2', phi: '0.1', constant: '0.05' },
 ];
 // Not here: Pocock K = 255 THETA 0.2 PHI 0.1, whose count of distinct candidate rules (in the report page) is
 // 24698 in the page and 24699 from the program on a processor with FMA, where glibc's exp and log differ from
