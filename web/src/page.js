@@ -3,7 +3,13 @@
 // them. The worker computes with the library; this script only places its texts.
 (() => {
   // The form's fields by the command line's option names, which the fragment uses too.
-  const FIELDS = ['K', 'theta', 'phi', 'shape', 'cohort', 'looks', 'start', 'min-events', 'rates', 'alternative'];
+  const FIELDS = ['K', 'theta', 'phi', 'shape', 'constant', 'compare', 'cohort', 'looks', 'start', 'min-events', 'rates',
+    'alternative', 'find-k', 'accrual', 'window'];
+  // The fields typed as they are, by option name and element id.
+  const TEXT_FIELDS = ['K', 'theta', 'phi', 'constant', 'compare', 'start', 'min-events', 'rates', 'alternative', 'find-k',
+    'accrual', 'window'];
+  // The four parameters of the Chen-Chaloner shape, each in a field of its own: cc:A,B,P1,NU.
+  const CC_FIELDS = ['cc-a', 'cc-b', 'cc-p1', 'cc-nu'];
   const SHAPE_PARAMETER = {
     wt: ['DELTA', 'From 0 (Pocock-like) to 0.5 (O\'Brien-Fleming-like), e.g. 0.25.'],
     bayes: ['Prior A,B', 'The Beta prior\'s two parameters, e.g. 1,1.'],
@@ -23,6 +29,7 @@
     const kind = $('shape-kind').value;
     const parameter = SHAPE_PARAMETER[kind];
     $('shape-param-field').hidden = !parameter;
+    $('cc-fields').hidden = kind !== 'cc';
     if (parameter) {
       $('shape-param-label').textContent = parameter[0];
       $('shape-param-help').textContent = parameter[1];
@@ -32,10 +39,11 @@
   // The design's texts as typed, by option name; fields not in use are left out.
   function readForm() {
     const values = {};
-    for (const id of ['K', 'theta', 'phi', 'start', 'min-events', 'rates', 'alternative']) values[id] = $(id).value.trim();
+    for (const id of TEXT_FIELDS) values[id] = $(id).value.trim();
     const kind = $('shape-kind').value;
-    const parameter = $('shape-param').value.trim();
-    values.shape = shapeAsTyped ?? (SHAPE_PARAMETER[kind] && parameter !== '' ? `${kind}:${parameter}` : kind);
+    const parameter = kind === 'cc' ? CC_FIELDS.map((id) => $(id).value.trim()).join(',') : $('shape-param').value.trim();
+    const given = kind === 'cc' ? parameter !== ',,,' : SHAPE_PARAMETER[kind] && parameter !== '';
+    values.shape = shapeAsTyped ?? (given ? `${kind}:${parameter}` : kind);
     const schedule = $('schedule').value;
     values.cohort = schedule === 'cohort' ? $('cohort').value.trim() : '';
     values.looks = schedule === 'list' ? $('looks').value.trim() : '';
@@ -43,7 +51,7 @@
   }
 
   function fillForm(values) {
-    for (const id of ['K', 'theta', 'phi', 'start', 'min-events', 'rates', 'alternative']) $(id).value = values[id] || '';
+    for (const id of TEXT_FIELDS) $(id).value = values[id] || '';
     const shape = values.shape || 'pocock';
     const colon = shape.indexOf(':');
     const kind = colon < 0 ? shape : shape.slice(0, colon);
@@ -52,7 +60,12 @@
     // names it.
     shapeAsTyped = known ? null : shape;
     $('shape-kind').value = known ? kind : 'pocock';
-    $('shape-param').value = known && colon >= 0 ? shape.slice(colon + 1) : '';
+    const parameter = known && colon >= 0 ? shape.slice(colon + 1) : '';
+    const ccParameters = kind === 'cc' ? parameter.split(',') : [];
+    // More than four parameters stay in the last field, so that the library's message sees them all.
+    if (ccParameters.length > 4) ccParameters.splice(3, Infinity, ccParameters.slice(3).join(','));
+    CC_FIELDS.forEach((id, i) => { $(id).value = ccParameters[i] ?? ''; });
+    $('shape-param').value = kind === 'cc' ? '' : parameter;
     $('schedule').value = values.looks ? 'list' : values.cohort ? 'cohort' : 'every';
     $('cohort').value = values.cohort || '';
     $('looks').value = values.looks || '';
@@ -138,6 +151,16 @@
     for (const element of document.querySelectorAll('[aria-invalid]')) element.removeAttribute('aria-invalid');
   }
 
+  function rowOf(cells) {
+    const tr = document.createElement('tr');
+    for (const cell of cells) {
+      const td = document.createElement('td');
+      td.textContent = String(cell);
+      tr.append(td);
+    }
+    return tr;
+  }
+
   function showTable(result) {
     clearErrors();
     $('status').textContent = '';
@@ -145,8 +168,8 @@
       for (const { field, message } of result.errors) {
         const target = $(`${field}-error`);
         if (target) target.textContent = message;
-        const input = field === 'shape' ? $('shape-param') : $(field);
-        if (input) input.setAttribute('aria-invalid', 'true');
+        const shapeInputs = $('shape-kind').value === 'cc' ? CC_FIELDS.map($) : [$('shape-param')];
+        for (const input of field === 'shape' ? shapeInputs : [$(field)]) input?.setAttribute('aria-invalid', 'true');
       }
       $('error').textContent = result.errors.length ? result.errors[0].message : '';
       $('outputs').hidden = true;
@@ -158,25 +181,41 @@
     $('copied').textContent = '';
     $('phi-star').textContent = result.phi_star;
     $('phi-star').dataset.value = String(result.phi_star_value);
+    $('warning').textContent = result.warning ?? '';
     $('arguments').textContent = `contmon-exact ${result.arguments}`;
 
-    const rows = $('decision-table').tBodies[0];
-    rows.replaceChildren(...result.decision.map((row) => {
-      const tr = document.createElement('tr');
-      for (const number of row) {
-        const td = document.createElement('td');
-        td.textContent = String(number);
-        tr.append(td);
-      }
-      return tr;
-    }));
-
-    // The table of characteristics is the report page's own.
+    // The tables of characteristics and of trial conduct, and the observed rates, are the report page's own.
     const report = new DOMParser().parseFromString(result.html, 'text/html');
-    const oc = document.importNode(report.querySelector('table.oc'), true);
+    const observed = [...report.querySelectorAll('table.decision tbody tr')].map((tr) => tr.cells[2].textContent);
+    $('decision-table').tBodies[0].replaceChildren(...result.decision.map((row, i) => rowOf([...row, observed[i] ?? ''])));
+    const [oc, conduct] = [...report.querySelectorAll('table.oc')].map((table) => document.importNode(table, true));
     oc.id = 'oc-table';
     oc.setAttribute('aria-labelledby', 'oc-title');
     $('oc-box').replaceChildren(oc);
+    $('conduct-section').hidden = !conduct;
+    if (conduct) {
+      conduct.id = 'conduct-table';
+      conduct.setAttribute('aria-labelledby', 'conduct-title');
+      $('conduct-box').replaceChildren(conduct);
+    } else {
+      $('conduct-box').replaceChildren();
+    }
+    $('search-section').hidden = !result.search;
+    $('search').textContent = result.search ?? '';
+    // With other shapes, the comparison page's table.
+    const comparison = result.comparison_html &&
+      new DOMParser().parseFromString(result.comparison_html, 'text/html').querySelector('table.oc');
+    $('comparison-section').hidden = !comparison;
+    $('comparison-box').replaceChildren(...(comparison ? [document.importNode(comparison, true)] : []));
+    if (comparison) {
+      $('comparison-box').firstChild.id = 'comparison-table';
+      $('comparison-box').firstChild.setAttribute('aria-labelledby', 'comparison-title');
+    }
+    // The looks at THETA: n, b, and the probabilities as --by-look writes them, to four decimals.
+    const looks = (result.looks_csv ?? '').split('\n').slice(1).filter((line) => line !== '').map((line) => line.split(','));
+    $('looks-section').hidden = looks.length === 0;
+    $('looks-table').tBodies[0].replaceChildren(...looks.map(([, n, b, at, by]) =>
+      rowOf([n, b, Number(at).toFixed(4), Number(by).toFixed(4)])));
     $('picture').replaceChildren();
     for (const id of Object.keys(downloads)) {
       if ($(id).href.startsWith('blob:')) URL.revokeObjectURL($(id).href);
@@ -217,7 +256,7 @@
   }
 
   $('design').addEventListener('input', (event) => {
-    if (event.target.id.startsWith('shape')) shapeAsTyped = null;
+    if (event.target.id.startsWith('shape') || event.target.id.startsWith('cc-')) shapeAsTyped = null;
     showScheduleFields();
     compute();
     clearTimeout(fragmentTimer);

@@ -12,10 +12,11 @@ import { pathToFileURL } from 'node:url';
 
 import puppeteer from 'puppeteer-core';
 
-import { DESIGNS, INVALID, programMessage, programOutputs, withoutDate } from './cases.mjs';
+import { DESIGNS, INVALID, argumentsOf, programMessage, programOutputs, runProgram, withoutDate } from './cases.mjs';
 
 const pageUrl = pathToFileURL(process.env.CONTMON_PAGE).href;
-const TEXT_FIELDS = ['K', 'theta', 'phi', 'start', 'min-events', 'rates', 'alternative'];
+const TEXT_FIELDS = ['K', 'theta', 'phi', 'constant', 'compare', 'start', 'min-events', 'rates', 'alternative', 'find-k', 'accrual', 'window'];
+const CC_FIELDS = ['cc-a', 'cc-b', 'cc-p1', 'cc-nu'];
 let browser;
 
 before(async () => {
@@ -53,8 +54,11 @@ async function settled(page) {
 
 async function typeInto(page, id, value) {
   await page.click(`#${id}`, { clickCount: 3 });
+  // A triple click can miss the text while the form moves; the field's text is selected whole before it is deleted.
+  await page.$eval(`#${id}`, (input) => input.select());
   await page.keyboard.press('Backspace');
   if (value) await page.keyboard.type(value);
+  assert.equal(await page.$eval(`#${id}`, (input) => input.value), value, `#${id}`);
 }
 
 // Enters the design by the form, as a user would: every field typed or chosen.
@@ -62,7 +66,10 @@ async function enter(page, design) {
   const shape = design.shape ?? 'pocock';
   const colon = shape.indexOf(':');
   await page.select('#shape-kind', colon < 0 ? shape : shape.slice(0, colon));
-  if (colon >= 0) await typeInto(page, 'shape-param', shape.slice(colon + 1));
+  // The Chen-Chaloner shape's four parameters have a field each.
+  const parameters = colon < 0 ? '' : shape.slice(colon + 1);
+  if (shape.startsWith('cc:')) for (const [i, value] of parameters.split(',').entries()) await typeInto(page, CC_FIELDS[i], value);
+  else if (colon >= 0) await typeInto(page, 'shape-param', parameters);
   await page.select('#schedule', design.looks ? 'list' : design.cohort ? 'cohort' : 'every');
   if (design.looks) await typeInto(page, 'looks', design.looks);
   if (design.cohort) await typeInto(page, 'cohort', design.cohort);
@@ -77,6 +84,13 @@ const shown = (page) =>
     const rows = (selector) => [...document.querySelectorAll(`${selector} tbody tr`)].map((tr) => [...tr.cells].map((td) => td.textContent));
     return {
       decision: rows('#decision-table').map((cells) => cells.slice(0, 3).map(Number)),
+      observed: rows('#decision-table').map((cells) => cells[3]),
+      conduct: document.getElementById('conduct-section').hidden ? null : rows('#conduct-table'),
+      looks: document.getElementById('looks-section').hidden ? null : rows('#looks-table'),
+      arguments: document.getElementById('arguments').textContent,
+      warning: document.getElementById('warning').textContent,
+      search: document.getElementById('search-section').hidden ? null : document.getElementById('search').textContent,
+      comparison: document.getElementById('comparison-section').hidden ? null : rows('#comparison-table'),
       phiStar: document.getElementById('phi-star').textContent,
       phiStarValue: Number(document.getElementById('phi-star').dataset.value),
       oc: rows('#oc-table'),
@@ -86,9 +100,22 @@ const shown = (page) =>
     };
   });
 
+const near = (shownText, value, places, what) =>
+  assert.ok(Math.abs(Number(shownText) - value) <= 0.5 * 10 ** -places + 1e-9, `${what}: ${shownText} against ${value}`);
+
 function assertShowsProgramResult(result, design) {
-  const json = JSON.parse(programOutputs(design).json);
-  assert.deepEqual(result.decision, json.decision_table.map((row) => [row.from, row.to, row.b]));
+  const document = JSON.parse(programOutputs(design).json);
+  const json = document.designs ? document.designs[0] : document;
+  // Shapes compared: a row per shape, the form's first, with its constant and PHI*.
+  assert.equal(result.comparison === null, !document.designs);
+  result.comparison?.forEach((cells, i) => {
+    const one = document.designs[i];
+    assert.equal(cells[0], one.design.match(/--shape (\S+)/)?.[1] ?? 'pocock');
+    assert.equal(Number(cells[1]), one.constant);
+    near(cells[2], one.phi_star, 5, `PHI* of ${cells[0]}`);
+  });
+  if (result.comparison) assert.equal(result.comparison.length, document.designs.length);
+  assert.deepEqual(result.decision, json.decision_table.map((row) => [row.from, row.to, row.b]), JSON.stringify(design));
   assert.equal(result.phiStarValue, json.phi_star);
   assert.ok(Math.abs(Number(result.phiStar) - json.phi_star) <= 5e-6 * json.phi_star, result.phiStar);
   assert.equal(result.sentence, json.sentence);
@@ -99,6 +126,39 @@ function assertShowsProgramResult(result, design) {
     assert.ok(Math.abs(cells[1] - row.p_stop) <= 0.5e-4 + 1e-12, `P(stop) ${result.oc[i][1]} against ${row.p_stop}`);
     assert.ok(Math.abs(cells[3] - row.mean_n) <= 0.5e-2 + 1e-9, `E[N] ${result.oc[i][3]} against ${row.mean_n}`);
   });
+  if (!document.designs) assert.equal(result.arguments, `contmon-exact ${json.design}`);
+  // A fixed constant's rule above PHI: the program's warning.
+  const warning = runProgram(argumentsOf(design)).stderr.match(/^contmon-exact: (warning: .*)$/m)?.[1] ?? '';
+  assert.equal(result.warning, warning);
+  // A search for K lists every K' searched; the results are those of the K found.
+  assert.equal(result.search === null, json.search === undefined);
+  if (result.search) assert.equal(result.search.trim().split('\n').filter((line) => /^\d+ /.test(line)).length, json.search.length);
+  // Each row's observed rate with its interval at its first and last look: "0.50 (0.19–0.81) to 0.40 (...)".
+  const boundary = new Map(json.boundary.map((entry) => [entry.n, entry]));
+  json.decision_table.forEach((row, i) => {
+    const looks = row.from === row.to ? [row.from] : [row.from, row.to];
+    const numbers = result.observed[i].match(/\d+\.\d+/g);
+    assert.equal(numbers.length, 3 * looks.length, result.observed[i]);
+    looks.forEach((n, j) => ['observed_rate', 'ci_low', 'ci_high'].forEach((key, k) =>
+      near(numbers[3 * j + k], boundary.get(n)[key], 2, `${key} at ${n}`)));
+  });
+  // Trial conduct, with accrual and window only.
+  assert.equal(result.conduct === null, design.accrual === undefined);
+  result.conduct?.forEach((cells, i) => ['rate', 'mean_enrolled', 'mean_calendar_time', 'mean_events_with_pending']
+    .forEach((key, k) => near(cells[k], json.oc[i][key], k === 0 ? 9 : 2, key)));
+  // The looks at THETA, when the table has a row there.
+  assert.equal(result.looks === null, json.theta_row === null);
+  if (result.looks) {
+    const atTheta = json.oc[json.theta_row];
+    let by = 0;
+    assert.equal(result.looks.length, json.boundary.length);
+    result.looks.forEach((cells, i) => {
+      by += atTheta.p_stop_at_look[i];
+      assert.deepEqual(cells.slice(0, 2).map(Number), [json.boundary[i].n, json.boundary[i].b]);
+      near(cells[2], atTheta.p_stop_at_look[i], 4, `P at look ${i}`);
+      near(cells[3], by, 4, `P by look ${i}`);
+    });
+  }
 }
 
 for (const design of DESIGNS) {
@@ -143,22 +203,22 @@ test('by the form, with the fragment following each design and Back and Forward 
 
 test('each invalid field shows the program\'s message beside it and computes nothing', async () => {
   const page = await open(fragmentOf(DESIGNS[0]));
-  for (const { field, value } of INVALID) {
-    await enter(page, { ...DESIGNS[0], [field]: value });
-    const message = programMessage(DESIGNS[0], field, value);
+  for (const { field, value, with: others = {}, at = field } of INVALID) {
+    await enter(page, { ...DESIGNS[0], ...others, [field]: value });
+    const message = programMessage({ ...DESIGNS[0], ...others }, field, value);
     const state = await page.evaluate((name) => ({
       state: document.body.dataset.state,
       error: document.getElementById('error').textContent,
       beside: document.getElementById(`${name}-error`).textContent,
       outputs: document.getElementById('outputs').hidden,
-    }), field);
+    }), at);
     assert.deepEqual(state, { state: 'error', error: message, beside: message, outputs: true }, `${field} = ${value}`);
   }
   await page.close();
 });
 
 test('each download holds what the program writes', async () => {
-  for (const design of [DESIGNS[1], DESIGNS[4]]) {
+  for (const design of [DESIGNS[1], DESIGNS[4], DESIGNS[7], DESIGNS[10]]) {
     const folder = mkdtempSync(join(tmpdir(), 'contmon-downloads-'));
     try {
       const page = await open(fragmentOf(design));
