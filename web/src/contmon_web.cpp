@@ -30,25 +30,6 @@ using contmon::Error;
 // The name the outputs give their program: the page computes what contmon-exact computes.
 constexpr const char *kProgram = "contmon-exact";
 
-// The local date as the programs print it (C's asctime layout), and the same moment in ISO 8601, UTC.
-std::string local_date(std::time_t now) {
-  const std::tm *local = std::localtime(&now);
-  if (local == nullptr) return "";
-  static const char kDays[] = "SunMonTueWedThuFriSat", kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
-  char text[96];
-  std::snprintf(text, sizeof text, "%.3s %.3s%3d %.2d:%.2d:%.2d %d", kDays + 3 * local->tm_wday,
-                kMonths + 3 * local->tm_mon, local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec,
-                1900 + local->tm_year);
-  return text;
-}
-
-std::string utc_timestamp(std::time_t now) {
-  std::tm utc{};
-  if (gmtime_r(&now, &utc) == nullptr) return "";
-  char text[32];
-  return std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) > 0 ? text : "";
-}
-
 // The form's fields and the messages of those that cannot be read, in the form's order.
 class Fields {
  public:
@@ -226,8 +207,8 @@ Json run(const Json &input) {
   report.program = kProgram;
   report.version = contmon::kVersion;
   const std::time_t now = std::time(nullptr);
-  report.date = local_date(now);
-  report.timestamp = utc_timestamp(now);
+  report.date = contmon::local_date_text(now);
+  report.timestamp = contmon::utc_timestamp_text(now);
   last_reports.clear();
   if (!others.empty()) {
     last_reports.push_back(report);
@@ -241,7 +222,7 @@ Json run(const Json &input) {
   Json out;
   out["ok"] = true;
   // The JSON document's arguments give back a fixed constant too, and leave out a PHI not given.
-  out["arguments"] = Json::parse(contmon::to_json(report))["design"];
+  out["arguments"] = contmon::report_arguments(report);
   if (!last_reports.empty()) {
     // A comparison: every shape as --shape, then the first design's other arguments.
     std::string shapes, rest = out["arguments"].get<std::string>();
