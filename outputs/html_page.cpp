@@ -160,6 +160,19 @@ std::string decision_html(const Rule &rule) {
                 "the first and the last look of the row; the interval is the exact (Clopper-Pearson) one.</p>\n";
 }
 
+// The decimals that show every rate of the table.
+int table_rate_decimals(const Report &r) {
+  std::vector<double> rates;
+  for (const OcRow &row : r.oc) rates.push_back(row.rate);
+  return rate_decimals(rates);
+}
+
+// A row of a table by rate, marked at THETA and at P1.
+const char *row_start(const Report &r, std::size_t i) {
+  const bool marked = (r.theta_row && *r.theta_row == i) || (r.alternative_row && *r.alternative_row == i);
+  return marked ? "<tr class=\"marked\">" : "<tr>";
+}
+
 std::string oc_html(const Report &r) {
   const bool simulated = !r.exact;
   std::string html = "<table class=\"oc\">\n<thead><tr><th>Event probability</th><th>P(stop)</th>";
@@ -167,13 +180,10 @@ std::string oc_html(const Report &r) {
   html += "<th>P(stop before K)</th><th>E[N]</th>";
   if (simulated) html += "<th>SE</th>";
   html += "<th>SD[N]</th><th>E[Y]</th><th>SD[Y]</th><th>E[Y/N]</th><th>SD[Y/N]</th></tr></thead>\n<tbody>\n";
-  std::vector<double> rates;
-  for (const OcRow &row : r.oc) rates.push_back(row.rate);
-  const int decimals = rate_decimals(rates);
+  const int decimals = table_rate_decimals(r);
   for (std::size_t i = 0; i < r.oc.size(); ++i) {
     const OcRow &row = r.oc[i];
-    const bool marked = (r.theta_row && *r.theta_row == i) || (r.alternative_row && *r.alternative_row == i);
-    html += marked ? "<tr class=\"marked\">" : "<tr>";
+    html += row_start(r, i);
     auto cell = [&](double value, int places) { html += "<td>" + fixed(value, places) + "</td>"; };
     cell(row.rate, decimals);
     cell(row.p_stop, 4);
@@ -194,13 +204,10 @@ std::string oc_html(const Report &r) {
 std::string conduct_html(const Report &r) {
   std::string html = "<table class=\"oc\">\n<thead><tr><th>Event probability</th><th>E[enrolled]</th>"
                      "<th>E[calendar time]</th><th>E[events, pending included]</th></tr></thead>\n<tbody>\n";
-  std::vector<double> rates;
-  for (const OcRow &row : r.oc) rates.push_back(row.rate);
-  const int decimals = rate_decimals(rates);
+  const int decimals = table_rate_decimals(r);
   for (std::size_t i = 0; i < r.oc.size(); ++i) {
     const OcRow &row = r.oc[i];
-    const bool marked = (r.theta_row && *r.theta_row == i) || (r.alternative_row && *r.alternative_row == i);
-    html += marked ? "<tr class=\"marked\">" : "<tr>";
+    html += row_start(r, i);
     for (auto [value, places] : {std::pair{row.rate, decimals}, std::pair{row.mean_enrolled, 2},
                                  std::pair{row.mean_calendar_time, 2}, std::pair{row.mean_events_with_pending, 2}})
       html += "<td>" + fixed(value, places) + "</td>";
