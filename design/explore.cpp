@@ -90,35 +90,53 @@ SampleSizeSearch find_sample_size(const Design &design, const Schedule &schedule
 
 namespace {
 
-// P(Binomial(n, p) >= y) for 0 < p < 1, from sums, products and quotients only, so that it is the same double
-// on every machine (the interval is printed to the last digit): the terms relative to the one at the mode,
-// which is the largest, so that none overflows and those that underflow do not matter against the sum.
-double binomial_upper_tail(int n, double p, int y) {
+// P(Binomial(n, p) >= y) for 0 < p < 1 and 1 <= y <= n, with P(Y = y), from sums, products and quotients
+// only, so that it is the same double on every machine (the interval is printed to the last digit): the
+// terms relative to the one at the mode, the largest, so that none overflows and those that underflow do
+// not matter against the sum.
+struct Tail {
+  double tail = 0.0;  // P(Y >= y)
+  double at = 0.0;    // P(Y = y)
+};
+
+Tail binomial_upper_tail(int n, double p, int y) {
   const int mode = std::min(n, static_cast<int>((n + 1) * p));
-  std::vector<double> term(static_cast<std::size_t>(n) + 1, 0.0);
   const double odds = p / (1.0 - p);
-  term[static_cast<std::size_t>(mode)] = 1.0;
-  for (int k = mode; k < n; ++k)  // t(k + 1) = t(k) (n - k) / (k + 1) p / (1 - p)
-    term[static_cast<std::size_t>(k) + 1] = term[static_cast<std::size_t>(k)] * ((n - k) / (k + 1.0)) * odds;
-  for (int k = mode; k > 0; --k)
-    term[static_cast<std::size_t>(k) - 1] = term[static_cast<std::size_t>(k)] * (k / (n - k + 1.0)) / odds;
-  double total = 0.0, tail = 0.0;
-  for (int k = n; k >= 0; --k) {  // the small terms first
-    total += term[static_cast<std::size_t>(k)];
-    if (k == y) tail = total;
+  double total = 1.0, tail = mode >= y ? 1.0 : 0.0, at = mode == y ? 1.0 : 0.0;
+  double term = 1.0;
+  for (int k = mode; k < n; ++k) {  // t(k + 1) = t(k) (n - k) / (k + 1) p / (1 - p)
+    term = term * ((n - k) / (k + 1.0)) * odds;
+    total += term;
+    if (k + 1 >= y) tail += term;
+    if (k + 1 == y) at = term;
   }
-  return tail / total;
+  term = 1.0;
+  for (int k = mode; k > 0; --k) {
+    term = term * (k / (n - k + 1.0)) / odds;
+    total += term;
+    if (k - 1 >= y) tail += term;
+    if (k - 1 == y) at = term;
+  }
+  return {tail / total, at / total};
 }
 
-// The p in (0, 1) at which P(Binomial(n, p) >= y) equals target, by bisection to neighbouring doubles: the
-// tail rises with p.
+// The p in (0, 1) at which P(Binomial(n, p) >= y) equals target: Newton's steps on the tail, whose slope is
+// y P(Y = y) / p, kept inside a bracket that bisection narrows when a step would leave it; to within a few
+// units in the last place.
 double tail_root(int n, int y, double target) {
-  double lo = 0.0, hi = 1.0;
-  for (;;) {
-    const double mid = lo + (hi - lo) / 2;
-    if (mid <= lo || mid >= hi) return mid;
-    (binomial_upper_tail(n, mid, y) < target ? lo : hi) = mid;
+  double lo = 0.0, hi = 1.0, p = static_cast<double>(y) / n;
+  if (p >= 1.0) p = 0.5;
+  for (int i = 0; i < 200; ++i) {
+    const Tail t = binomial_upper_tail(n, p, y);
+    if (t.tail == target) return p;
+    (t.tail < target ? lo : hi) = p;
+    const double slope = y * t.at / p;
+    double next = p - (t.tail - target) / slope;
+    if (!(next > lo && next < hi)) next = lo + (hi - lo) / 2;
+    if (std::fabs(next - p) <= 4e-16 * p || hi - lo <= 4e-16 * hi) return next;
+    p = next;
   }
+  return p;
 }
 
 }  // namespace

@@ -320,9 +320,10 @@ PYBIND11_MODULE(_core, m) {
   });
 
   py::class_<Analysis>(m, "Analysis")
+      // Writing the document is the core's alone: other threads may run meanwhile.
       .def("json", [](const Analysis &a, const std::string &date, const std::string &timestamp) {
         return contmon::to_json(stamped(a, date, timestamp));
-      })
+      }, py::call_guard<py::gil_scoped_release>())
       .def("svg", [](Analysis &a, const std::string &date, const std::string &timestamp) {
         add_curve(a);
         return contmon::to_svg(stamped(a, date, timestamp));
