@@ -87,14 +87,7 @@ std::string comparison_text(const std::vector<Report> &reports) {
           "  First stop = the first patient at which the trial can stop\n";
   for (const Report &r : reports) {
     text += "\nDecision table of " + shape_argument(r.design.shape) + " (" + shape_words(r.design.shape) + "):\n";
-    const std::vector<DecisionRow> rows = decision_table(r.calibration.rule);
-    text += rows.empty() ? "  none: no look can stop the trial\n"
-                         : format_string("  %-12s%s\n", "Patients", "Stop if events >=");
-    for (const DecisionRow &row : rows) {
-      const std::string patients =
-          row.from == row.to ? std::to_string(row.from) : std::to_string(row.from) + "-" + std::to_string(row.to);
-      text += format_string("  %-12s%d\n", patients.c_str(), row.count);
-    }
+    text += decision_table_text(r.calibration.rule);
     text += '\n';
     text += wrap_text(decision_sentence(r), 78);
   }
@@ -127,13 +120,7 @@ std::string comparison_markdown(const std::vector<Report> &reports) {
   }
   for (const Report &r : reports) {
     text += "\n## Decision table of `" + shape_argument(r.design.shape) + "`\n\n";
-    const std::vector<DecisionRow> rows = decision_table(r.calibration.rule);
-    if (rows.empty()) text += "No look can stop the trial.\n";
-    else text += "| Patients | Stop if events ≥ |\n| ---: | ---: |\n";
-    for (const DecisionRow &row : rows)
-      text += "| " + (row.from == row.to ? std::to_string(row.from)
-                                         : std::to_string(row.from) + "–" + std::to_string(row.to)) +
-              " | " + std::to_string(row.count) + " |\n";
+    text += decision_table_markdown(r.calibration.rule);
     text += '\n';
     text += decision_sentence(r);
     text += '\n';

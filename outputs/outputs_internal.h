@@ -30,6 +30,11 @@ std::string wrap_text(const std::string &text, std::size_t width);
 /// "< 0.000005" (for 5 decimals) instead.
 std::string standard_error_text(double value, int decimals);
 
+/// The decision table as the text report prints it (a header and a row per run of looks, or "none"), and as
+/// Markdown.
+std::string decision_table_text(const Rule &rule);
+std::string decision_table_markdown(const Rule &rule);
+
 /// The comparison as JSON ({"designs": [...]}) and as CSV with a leading column "shape".
 std::string comparison_json(const std::vector<Report> &reports);
 std::string comparison_csv(const std::vector<Report> &reports);

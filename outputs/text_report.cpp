@@ -311,16 +311,7 @@ std::string text_report_body(const Report &result) {
     text += format_string("b[%d] = %d \n", rule.looks[i], rule.counts[i]);
   }
 
-  text += "\nDecision table:\n";
-  const std::vector<DecisionRow> rows = decision_table(rule);
-  if (rows.empty()) {
-    text += "  none: no look can stop the trial\n";
-  } else {
-    text += format_string("  %-12s%s\n", "Patients", "Stop if events >=");
-    for (const DecisionRow &row : rows) {
-      text += format_string("  %-12s%d\n", patients_cell(row, "-").c_str(), row.count);
-    }
-  }
+  text += "\nDecision table:\n" + decision_table_text(rule);
   text += std::string("\n") + wrap_text(decision_sentence(result), kTextWidth) + "\n";
   text += text_table(result);
   if (result.accrual) text += text_conduct_table(result);
@@ -360,6 +351,22 @@ std::string markdown_header(const std::vector<std::string> &headers) {
 
 }  // namespace
 
+std::string decision_table_text(const Rule &rule) {
+  const std::vector<DecisionRow> rows = decision_table(rule);
+  if (rows.empty()) return "  none: no look can stop the trial\n";
+  std::string text = format_string("  %-12s%s\n", "Patients", "Stop if events >=");
+  for (const DecisionRow &row : rows) text += format_string("  %-12s%d\n", patients_cell(row, "-").c_str(), row.count);
+  return text;
+}
+
+std::string decision_table_markdown(const Rule &rule) {
+  const std::vector<DecisionRow> rows = decision_table(rule);
+  if (rows.empty()) return "No look can stop the trial.\n";
+  std::string text = markdown_header({"Patients", "Stop if events ≥"});
+  for (const DecisionRow &row : rows) text += markdown_row({patients_cell(row, "–"), std::to_string(row.count)});
+  return text;
+}
+
 std::string to_markdown(const Report &result) {
   std::string text =
       std::string("# ") + markdown_escaped(result.program + " " + result.version) + " report\n\n";
@@ -380,16 +387,7 @@ std::string to_markdown(const Report &result) {
     text += markdown_row({std::to_string(rule.looks[i]), std::to_string(rule.counts[i])});
   }
 
-  text += "\n## Decision table\n\n";
-  const std::vector<DecisionRow> rows = decision_table(rule);
-  if (rows.empty()) {
-    text += "No look can stop the trial.\n";
-  } else {
-    text += markdown_header({"Patients", "Stop if events ≥"});
-    for (const DecisionRow &row : rows) {
-      text += markdown_row({patients_cell(row, "–"), std::to_string(row.count)});
-    }
-  }
+  text += "\n## Decision table\n\n" + decision_table_markdown(rule);
   text += std::string("\n") + markdown_escaped(decision_sentence(result)) + "\n";
 
   text += "\n## Operating characteristics\n\n";
