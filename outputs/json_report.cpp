@@ -144,6 +144,10 @@ Json document(const Report &result) {
   return doc;
 }
 
+// The document indented by 2 and ended by a line feed. Names from the command line need not be UTF-8: invalid
+// bytes become U+FFFD rather than an exception.
+std::string dumped(const Json &doc) { return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
+
 // A figure for CSV: the shortest decimal that reads back exactly; empty when it is not a number.
 std::string csv_number(double x) { return std::isfinite(x) ? shortest(x) : ""; }
 
@@ -174,13 +178,13 @@ std::string to_json(const Report &result, const SampleSizeSearch &search, double
                      {"mean_n_theta", number(step.mean_n_theta)},
                      {"mean_n_alternative", number(step.mean_n_alternative)}});
   doc["search"] = steps;
-  return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return dumped(doc);
 }
 
 std::string comparison_json(const std::vector<Report> &reports) {
   Json designs = Json::array();
   for (const Report &report : reports) designs.push_back(document(report));
-  return Json{{"designs", designs}}.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return dumped(Json{{"designs", designs}});
 }
 
 std::string comparison_csv(const std::vector<Report> &reports) {
@@ -201,8 +205,7 @@ std::string comparison_csv(const std::vector<Report> &reports) {
 }
 
 std::string to_json(const Report &result) {
-  // Names from the command line need not be UTF-8: invalid bytes become U+FFFD rather than an exception.
-  return document(result).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return dumped(document(result));
 }
 
 std::string to_csv(const Report &result) {
